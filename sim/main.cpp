@@ -1,0 +1,8 @@
+// STUB: kelvane-sim.
+#include "simdevice.h"
+#include <QCoreApplication>
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    return 0;
+}

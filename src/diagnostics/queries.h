@@ -1,0 +1,2 @@
+#pragma once
+// STUB: parsing of the diagnostic inputs.

@@ -1,0 +1,2 @@
+#pragma once
+// STUB: pure decoding of received bytes.

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QPlainTextEdit;
+
+// Bit string of a byte, most significant bit first: 165 -> "10100101".
+QString ByteToBinary(quint8 Value);
+
+// The status log's text as the program sees it (CR LF line breaks), mirrored into the box.
+// Before each append a log longer than 20000 characters is cut to its last 2000.
+class StatusLog {
+public:
+    static constexpr int maxLength = 20000;
+    static constexpr int keptLength = 2000;
+
+    explicit StatusLog(QPlainTextEdit *box) : m_box(box) {}
+    void append(const QString &text, bool clear);
+    void clear();
+    const QString &text() const { return m_text; }
+
+private:
+    QPlainTextEdit *m_box;
+    QString m_text;
+};

@@ -1,0 +1,185 @@
+#pragma once
+
+// The programmer's one working window. Every control, form-level field, event handler and
+// procedure of the program belongs to it; the member functions are implemented in the folder of
+// the subsystem they belong to (shell, link, programming, diagnostics, textfiles), while encoders
+// and parsers are free functions that tests call directly.
+
+#include <QCoreApplication>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "shell/frmprogramming.h"
+
+class QCheckBox;
+class QComboBox;
+class QEventLoop;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class OcxComm;
+class StatusLog;
+class CommonDialog;
+
+
+class frmKelvaneProgrammer : public QWidget {
+    Q_OBJECT
+public:
+    // programPath is the executable whose folder and name the settings and text files hang on;
+    // tests pass a path in a temporary folder.
+    explicit frmKelvaneProgrammer(const QString &programPath = QCoreApplication::applicationFilePath(),
+                                  QWidget *parent = nullptr);
+    ~frmKelvaneProgrammer() override;
+
+    // --- Controls (objectName = member name; arrays hold their members by index) -------------
+    QGroupBox *frameOptions = nullptr;
+    QGroupBox *frameGameNumber = nullptr;
+    QGroupBox *framePrinter = nullptr;
+    QGroupBox *framePrinterBaudRate = nullptr;
+    QGroupBox *frameBonus = nullptr;
+    QGroupBox *frameLocationInfo = nullptr;
+    QGroupBox *frameDisclaimer = nullptr;
+    QGroupBox *frameSend = nullptr;
+    QGroupBox *frameDebug = nullptr;
+
+    QPlainTextEdit *txtStatus = nullptr;
+    QLabel *lblCommPort = nullptr;
+    QComboBox *cboCommPort = nullptr;
+    QLabel *lblCommBaudRate = nullptr;
+    QComboBox *cboCommBaudRate = nullptr;
+    QList<QRadioButton *> optHardwareType; // 0..1
+    QList<QPushButton *> cmdFileOps;       // 0..3
+    QPushButton *cmdTicket = nullptr;
+    QPushButton *cmdClearText = nullptr;
+    QPushButton *cmdTestComm = nullptr;
+    QPushButton *cmdExit = nullptr;
+
+    QList<QCheckBox *> chkOptions;      // 0..7, index = bit of Options
+    QList<QLabel *> lblGameNumber;      // 0..4
+    QList<QLineEdit *> txtGameNumber;   // 0..4
+    QList<QRadioButton *> optPrinter;   // 0..6, index = PrinterType
+    QList<QRadioButton *> optPrinterBaudRate; // 0..1
+    QList<QLabel *> lblBonus;           // 0..3
+    QList<QLineEdit *> txtBonus;        // 0..3
+    QPlainTextEdit *txtLocationInfo = nullptr;
+    QPlainTextEdit *txtDisclaimer = nullptr;
+    QList<QCheckBox *> chkSend;         // 0..5, index = section
+    QCheckBox *chkSendAll = nullptr;
+    QPushButton *cmdProgram = nullptr;
+
+    QPushButton *cmdGetVersionNumber = nullptr;
+    QPushButton *cmdGetDIPSettings = nullptr;
+    QPushButton *cmdDumpMemory = nullptr;
+    QLabel *lblDumpMemAddr = nullptr;
+    QLineEdit *txtDumpMemAddr = nullptr;
+    QLabel *lblDumpMemCnt = nullptr;
+    QLineEdit *txtDumpMemCnt = nullptr;
+
+    QTimer *ocxTimer = nullptr;     // reply timer, single-shot use, disabled when idle
+    OcxComm *ocxComm = nullptr;     // serial control
+    CommonDialog *dlgCommon = nullptr; // open / save file dialogs
+    StatusLog *statusLog = nullptr; // the writer behind txtStatus
+
+    // --- Form-level fields --------------------------------------------------------------------
+    qint32 PrinterType = 0;
+    qint32 PrinterBaudRate = 0;
+    quint8 Options = 0;
+    qint32 HardwareType = 0;
+    QString SettingsFileName;
+    QString LocationFileName;
+    QString DisclaimerFileName;
+    bool FormLoaded = false;
+
+    // --- Exchange state shared by CommandSend and ocxComm_OnComm --------------------------------
+    quint8 ReplyBuffer[256] = {};
+    qint16 ReplyIndex = 0;
+    qint16 ReplyExpected = 0;
+    bool ReplyDone = false;
+    bool TimedOut = false;
+    bool PayloadPhase = false;
+    qint32 CommandCode = 0;
+    bool ExchangeBusy = false; // an exchange is waiting; a second one is refused
+
+    // --- Multi-line boxes: the program sees CR LF line breaks, the widget holds '\n' ---------
+    static QString boxText(const QPlainTextEdit *box);
+    static void setBoxText(QPlainTextEdit *box, const QString &text);
+    QString statusText() const; // the status log's text, CR LF line breaks
+
+    QString programFolder() const { return m_programFolder; }
+    frmProgramming *programmingWindow() const { return m_frmProgramming; }
+
+    // --- Start-up and shut-down (shell) -----------------------------------------------------
+    void Form_Load();
+    void Form_Unload();
+    void cmdExit_Click();
+
+    // --- Status log (link) -------------------------------------------------------------------
+    void StatusAppend(const QString &Text, bool Clear);
+    void cmdClearText_Click();
+
+    // --- Port selection, exchange and reception (link) -----------------------------------------
+    void CommPortOpen();
+    void cboCommPort_Click();
+    void cboCommBaudRate_Click();
+    void optHardwareType_Click(int Index);
+    qint16 CommandSend(qint32 Command, const QByteArray &Payload, bool WaitReply, qint16 ReplyLen,
+                       qint16 PayloadReplyLen);
+    void ocxTimer_Timer();
+    void ocxComm_OnComm();
+
+    // --- Programming run, sections and option rules (programming) ------------------------------
+    void cmdProgram_Click();
+    void CmndButtonEnable(bool fEna);
+    void chkSendAll_Click();
+    void optPrinter_Click(int Index);
+    void optPrinterBaudRate_Click(int Index);
+    void txtBonus_Change(int Index);
+    void txtGameNumber_Change(int Index);
+    void txtLocationInfo_Change();
+    void txtDisclaimer_Change();
+    qint16 DateTimeSend();
+    qint16 OptionsGameSend();
+    qint16 PrinterConfigSend();
+    qint16 TextSend(qint16 TextKind);
+    qint16 BonusSend();
+    void chkOptions_Click(int Index);
+    void OptionsEnable();
+    void txtBonus_KeyPress(int Index, int &KeyAscii);
+
+    // --- Diagnostics ----------------------------------------------------------------------------
+    void cmdGetVersionNumber_Click();
+    void cmdGetDIPSettings_Click();
+    void cmdDumpMemory_Click();
+    void cmdTestComm_Click();
+    void cmdTicket_Click();
+
+    // --- Ticket text files (textfiles) ----------------------------------------------------------
+    void CreateFiles();
+    void FileLoadSave(qint16 FileAction, const QString &sFileName);
+    void cmdFileOps_Click(int Index);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();  // layout (frmkelvaneprogrammer_layout.cpp)
+    void connectHandlers(); // signal wiring (frmkelvaneprogrammer_layout.cpp)
+    void onPortLost(const QString &reason); // link: the port vanished while open
+    void endWait();                          // link: releases CommandSend's wait
+
+    QString m_programFolder;
+    QString m_programBaseName;
+    QPointer<frmProgramming> m_frmProgramming;
+    QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
+    bool m_unloaded = false;          // Form_Unload has run
+    bool m_portLost = false;          // the port vanished; re-picking the same port reopens it
+    QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
+    QString m_lastDisclaimerText;
+};

@@ -1,0 +1,1 @@
+#include "textfiles/cp1252.h"

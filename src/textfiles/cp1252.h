@@ -1,0 +1,2 @@
+#pragma once
+// STUB: Windows-1252 text.

@@ -1,0 +1,1 @@
+#include "textfiles/textfiles.h"

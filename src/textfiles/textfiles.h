@@ -1,0 +1,2 @@
+#pragma once
+// STUB: default files, load and save.
