@@ -1,0 +1,61 @@
+#pragma once
+
+// Shared test fixtures: a temporary program folder (the settings and text files hang on it),
+// the window opened on it, and the simulated device published there as "COM1".
+
+#include "shell/frmkelvaneprogrammer.h"
+#include "simdevice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+struct ProgramFolder {
+    QTemporaryDir dir;
+
+    QString path() const { return dir.path(); }
+    QString file(const QString &name) const { return QDir(dir.path()).filePath(name); }
+    QString exe() const { return file(QStringLiteral("KelvaneProgrammer")); }
+    QString ini() const { return file(QStringLiteral("KelvaneProgrammer.ini")); }
+
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Settings lines ("Key=Value") under [Settings], CR LF line ends.
+    void writeSettings(const QStringList &lines) const
+    {
+        write(QStringLiteral("KelvaneProgrammer.ini"),
+              ("[Settings]\r\n" + lines.join(QStringLiteral("\r\n")) + "\r\n").toLocal8Bit());
+    }
+    // A "COMn" link that leads nowhere, so opening port n fails.
+    void deadPort(int n) const
+    {
+        QFile::link(file(QStringLiteral("missing-device")), file(QStringLiteral("COM%1").arg(n)));
+    }
+};
+
+// A simulated device published as COM1 of the folder, started before the window opens.
+inline std::unique_ptr<SimDevice> startSim(const ProgramFolder &folder, int port = 1)
+{
+    auto sim = std::make_unique<SimDevice>();
+    QString error;
+    if (!sim->start(folder.file(QStringLiteral("COM%1").arg(port)), &error))
+        qWarning("simulated device did not start: %s", qPrintable(error));
+    return sim;
+}
+
+inline std::unique_ptr<frmKelvaneProgrammer> openWindow(const ProgramFolder &folder)
+{
+    return std::make_unique<frmKelvaneProgrammer>(folder.exe());
+}
