@@ -1,6 +1,36 @@
-// STUB: option rules.
+// The rules that tie the option boxes together, and the key filter of the bonus fields.
+
 #include "shell/frmkelvaneprogrammer.h"
 
-void frmKelvaneProgrammer::chkOptions_Click(int) {}
-void frmKelvaneProgrammer::OptionsEnable() {}
-void frmKelvaneProgrammer::txtBonus_KeyPress(int, int &) {}
+#include <QCheckBox>
+
+void frmKelvaneProgrammer::chkOptions_Click(int Index) {
+    const quint8 mask = quint8(1u << Index);
+    if (chkOptions.at(Index)->isChecked())
+        Options |= mask;
+    else
+        Options &= quint8(~mask);
+    chkSend.at(1)->setChecked(true);
+    OptionsEnable();
+}
+
+void frmKelvaneProgrammer::OptionsEnable() {
+    // "Print Dollars" gives way to "Print Tickets"; the dollar details need "Print Dollars".
+    // Box 3 is read after it may have been disabled, so its details follow its value, and
+    // clearing it below re-enters here through its click handler and greys them too.
+    chkOptions.at(3)->setEnabled(!chkOptions.at(5)->isChecked());
+    const bool dollars = chkOptions.at(3)->isChecked();
+    for (const int i : {4, 6, 7})
+        chkOptions.at(i)->setEnabled(dollars);
+    for (QCheckBox *box : std::as_const(chkOptions)) {
+        if (!box->isEnabledTo(this))
+            box->setChecked(false);
+    }
+}
+
+void frmKelvaneProgrammer::txtBonus_KeyPress(int, int &KeyAscii) {
+    // Control keys (backspace and the like) always pass; of the printable keys only digits and
+    // the point do.
+    if (KeyAscii >= 32 && !(KeyAscii >= '0' && KeyAscii <= '9') && KeyAscii != '.')
+        KeyAscii = 0;
+}

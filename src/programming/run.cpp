@@ -1,12 +1,106 @@
-// STUB: programming run.
-#include "shell/frmkelvaneprogrammer.h"
+// The programming run: the ticked sections in their fixed order, stopping at the first failure,
+// and the handlers that tick a section when its data changes.
 
-void frmKelvaneProgrammer::cmdProgram_Click() {}
-void frmKelvaneProgrammer::CmndButtonEnable(bool) {}
-void frmKelvaneProgrammer::chkSendAll_Click() {}
-void frmKelvaneProgrammer::optPrinter_Click(int) {}
-void frmKelvaneProgrammer::optPrinterBaudRate_Click(int) {}
-void frmKelvaneProgrammer::txtBonus_Change(int) {}
-void frmKelvaneProgrammer::txtGameNumber_Change(int) {}
-void frmKelvaneProgrammer::txtLocationInfo_Change() {}
-void frmKelvaneProgrammer::txtDisclaimer_Change() {}
+#include "link/ocxcomm.h"
+#include "shell/frmkelvaneprogrammer.h"
+#include "shell/frmprogramming.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+
+void frmKelvaneProgrammer::cmdProgram_Click() {
+    CmndButtonEnable(false);
+    StatusAppend(QStringLiteral("Programming...\r\n"), true);
+    if (!m_frmProgramming)
+        m_frmProgramming = new frmProgramming(this);
+    m_frmProgramming->show();
+
+    if (!ocxComm->PortOpen()) {
+        StatusAppend(QStringLiteral("\r\nERROR: Communications port not open\r\n"), false);
+    } else {
+        // Each box is read when the run reaches it: a box ticked while an earlier section waits
+        // for the device is still sent.
+        qint16 SectionFailed = 0;
+        for (int i = 0; i < chkSend.size(); ++i) {
+            if (!chkSend.at(i)->isChecked() || SectionFailed != 0)
+                continue;
+            switch (i) {
+            case 0:
+                SectionFailed = DateTimeSend();
+                break;
+            case 1:
+                SectionFailed = OptionsGameSend();
+                break;
+            case 2:
+                SectionFailed = PrinterConfigSend();
+                break;
+            case 3:
+                SectionFailed = TextSend(1);
+                break;
+            case 4:
+                SectionFailed = TextSend(2);
+                break;
+            case 5:
+                SectionFailed = BonusSend();
+                break;
+            }
+        }
+    }
+
+    for (QCheckBox *box : std::as_const(chkSend))
+        box->setChecked(false);
+    chkSendAll->setChecked(false); // its handler enables the six boxes again
+    if (m_frmProgramming)
+        m_frmProgramming->hide();
+    CmndButtonEnable(true);
+    StatusAppend(QStringLiteral("Complete\r\n"), false);
+}
+
+void frmKelvaneProgrammer::CmndButtonEnable(bool fEna) {
+    // Only this window's own buttons: a file dialog open meanwhile keeps its buttons.
+    const QList<QPushButton *> buttons = findChildren<QPushButton *>();
+    for (QPushButton *button : buttons) {
+        if (button->window() == this)
+            button->setEnabled(fEna);
+    }
+    // The commands only the PIC18F4520 answers stay disabled with the PIC16F877.
+    const bool answering = fEna && HardwareType >= 1;
+    for (QPushButton *button : {cmdTestComm, cmdGetVersionNumber, cmdGetDIPSettings}) {
+        if (button)
+            button->setEnabled(answering);
+    }
+}
+
+void frmKelvaneProgrammer::chkSendAll_Click() {
+    const bool all = chkSendAll->isChecked();
+    for (QCheckBox *box : std::as_const(chkSend)) {
+        box->setEnabled(!all);
+        box->setChecked(all);
+    }
+}
+
+void frmKelvaneProgrammer::optPrinter_Click(int Index) {
+    PrinterType = Index;
+    chkSend.at(2)->setChecked(true);
+}
+
+void frmKelvaneProgrammer::optPrinterBaudRate_Click(int Index) {
+    PrinterBaudRate = Index;
+    chkSend.at(2)->setChecked(true);
+}
+
+void frmKelvaneProgrammer::txtBonus_Change(int) {
+    chkSend.at(5)->setChecked(true);
+}
+
+void frmKelvaneProgrammer::txtGameNumber_Change(int) {
+    chkSend.at(1)->setChecked(true);
+}
+
+void frmKelvaneProgrammer::txtLocationInfo_Change() {
+    chkSend.at(3)->setChecked(true);
+}
+
+void frmKelvaneProgrammer::txtDisclaimer_Change() {
+    chkSend.at(4)->setChecked(true);
+}
