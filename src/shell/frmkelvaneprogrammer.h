@@ -11,6 +11,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 #include "shell/frmprogramming.h"
 
 class QCheckBox;
@@ -84,7 +86,7 @@ public:
     QTimer *ocxTimer = nullptr;     // reply timer, single-shot use, disabled when idle
     OcxComm *ocxComm = nullptr;     // serial control
     CommonDialog *dlgCommon = nullptr; // open / save file dialogs
-    StatusLog *statusLog = nullptr; // the writer behind txtStatus
+    std::unique_ptr<StatusLog> statusLog; // the writer behind txtStatus
 
     // --- Form-level fields --------------------------------------------------------------------
     qint32 PrinterType = 0;
@@ -180,6 +182,7 @@ private:
     QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
     bool m_unloaded = false;          // Form_Unload has run
     bool m_portLost = false;          // the port vanished; re-picking the same port reopens it
+    bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
 };

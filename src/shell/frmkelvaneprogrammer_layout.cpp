@@ -1,31 +1,491 @@
-// STUB: the window's controls and signal wiring.
+// The window's controls, their wiring and the window-level events.
+#include "link/ocxcomm.h"
+#include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/frmprogramming.h"
+#include "textfiles/commondialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
 
-frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent) {}
+#include <algorithm>
 
-frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent)
-{
+namespace {
+
+// The layout is drawn in twips; at 96 dots per inch 15 twips make one pixel.
+constexpr int twipsPerPixel = 15;
+
+QRect twips(int left, int top, int width, int height) {
+    return {left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel, height / twipsPerPixel};
+}
+
+// Controls with their tab index, collected while the window is built and chained at the end.
+using TabList = QList<QPair<int, QWidget *>>;
+
+void setCaption(QGroupBox *w, const QString &text) {
+    w->setTitle(text);
+}
+void setCaption(QAbstractButton *w, const QString &text) {
+    w->setText(text);
+}
+void setCaption(QLabel *w, const QString &text) {
+    w->setText(text);
+}
+void setCaption(QLineEdit *w, const QString &text) {
+    w->setText(text);
+}
+void setCaption(QWidget *, const QString &) {}
+
+template <typename W>
+W *place(W *w, const char *name, const QString &caption, const QRect &rect, int tabIndex, TabList &tabs,
+         const QString &toolTip = QString()) {
+    w->setObjectName(QLatin1String(name));
+    setCaption(w, caption);
+    w->setGeometry(rect);
+    if (!toolTip.isEmpty())
+        w->setToolTip(toolTip);
+    tabs.append({tabIndex, w});
+    return w;
+}
+
+// Members of a control array share the array's name; the index tells them apart.
+template <typename W>
+W *placeMember(W *w, const char *name, int index, const QString &caption, const QRect &rect, int tabIndex,
+               TabList &tabs, const QString &toolTip = QString()) {
+    place(w, name, caption, rect, tabIndex, tabs, toolTip);
+    w->setProperty("Index", index);
+    return w;
+}
+
+// Hex dumps and bit strings only line up in a fixed-pitch font.
+QFont courierNew() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(8.25);
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSizeF(8.25);
+    }
+    return font;
+}
+
+QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
+    auto *box = new QPlainTextEdit(parent);
+    box->setFont(courierNew());
+    box->setVerticalScrollBarPolicy(verticalBar);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+QLabel *label(QWidget *parent, Qt::Alignment horizontal = Qt::AlignLeft) {
+    auto *l = new QLabel(parent);
+    l->setAlignment(horizontal | Qt::AlignTop);
+    return l;
+}
+
+} // namespace
+
+frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
+    // A hidden leftover of a programming run must never keep the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setObjectName(QStringLiteral("frmProgramming"));
+    setWindowTitle(QStringLiteral("Programming Kelvane"));
+    setFixedSize(3870 / twipsPerPixel, 1320 / twipsPerPixel);
+
+    Label1 = new QLabel(QStringLiteral("Programming Kelvane"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(240, 240, 3375, 495));
+    const QString family = QStringLiteral("MS Sans Serif");
+    QFont font(family);
+    font.setPointSize(18);
+    if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) != 0) {
+        font = QFont();
+        font.setPointSize(18);
+    }
+    Label1->setFont(font);
+}
+
+frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
     const QFileInfo info(programPath);
     m_programFolder = info.absolutePath();
     m_programBaseName = info.completeBaseName();
     createControls();
     connectHandlers();
     Form_Load();
+
+    if (const QScreen *const s = screen())
+        move(s->availableGeometry().center() - rect().center());
 }
 
 frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
 
-void frmKelvaneProgrammer::createControls() {}
-void frmKelvaneProgrammer::connectHandlers() {}
-QString frmKelvaneProgrammer::boxText(const QPlainTextEdit *) { return {}; }
-void frmKelvaneProgrammer::setBoxText(QPlainTextEdit *, const QString &) {}
-QString frmKelvaneProgrammer::statusText() const { return {}; }
-void frmKelvaneProgrammer::closeEvent(QCloseEvent *event) { event->accept(); }
-bool frmKelvaneProgrammer::eventFilter(QObject *watched, QEvent *event)
-{
+void frmKelvaneProgrammer::createControls() {
+    setObjectName(QStringLiteral("frmKelvaneProgrammer"));
+    setWindowTitle(QStringLiteral("Kelvane Programmer"));
+    setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
+
+    TabList tabs;
+
+    // Frames, top row left to right, then the second row.
+    frameOptions = place(new QGroupBox(this), "frameOptions", QStringLiteral("Options"),
+                         twips(120, 120, 2775, 2415), 28, tabs);
+    frameGameNumber = place(new QGroupBox(this), "frameGameNumber", QStringLiteral("Game Number"),
+                            twips(3000, 120, 1695, 2415), 6, tabs);
+    framePrinter = place(new QGroupBox(this), "framePrinter", QStringLiteral("Printer"),
+                         twips(4800, 120, 2295, 2415), 1, tabs);
+    framePrinterBaudRate = place(new QGroupBox(this), "framePrinterBaudRate",
+                                 QStringLiteral("Printer Baud Rate"), twips(7200, 120, 2175, 2415), 53, tabs);
+    frameBonus = place(new QGroupBox(this), "frameBonus", QStringLiteral("Bonus"),
+                       twips(9480, 120, 2775, 2415), 44, tabs);
+    frameLocationInfo = place(new QGroupBox(this), "frameLocationInfo",
+                              QStringLiteral("Location Information"), twips(120, 2640, 4575, 2895), 17, tabs);
+    frameDisclaimer = place(new QGroupBox(this), "frameDisclaimer", QStringLiteral("Disclaimer"),
+                            twips(4800, 2640, 4575, 2895), 19, tabs);
+    frameSend = place(new QGroupBox(this), "frameSend", QStringLiteral("Program"),
+                      twips(9480, 2640, 2775, 2895), 21, tabs);
+
+    // Status log and the link choices.
+    txtStatus = place(multiLineBox(this, Qt::ScrollBarAlwaysOn), "txtStatus", QString(),
+                      twips(120, 5760, 9255, 1815), 58, tabs);
+    txtStatus->setReadOnly(true);
+    txtStatus->setUndoRedoEnabled(false); // the log only grows; an undo history would grow with it
+    QPalette statusPalette = txtStatus->palette();
+    statusPalette.setColor(QPalette::Base, statusPalette.color(QPalette::Button));
+    txtStatus->setPalette(statusPalette);
+    statusLog = std::make_unique<StatusLog>(txtStatus);
+
+    lblCommPort = place(label(this, Qt::AlignHCenter), "lblCommPort", QStringLiteral("Comm Port"),
+                        twips(9840, 5760, 1095, 255), 57, tabs);
+    cboCommPort =
+        place(new QComboBox(this), "cboCommPort", QString(), twips(9840, 6000, 1095, 315), 56, tabs);
+    cboCommPort->addItem(QStringLiteral("None"));
+    for (int n = 1; n <= 12; ++n)
+        cboCommPort->addItem(QStringLiteral("COM%1").arg(n));
+    cboCommPort->setCurrentIndex(-1); // nothing chosen until start-up restores the port
+    lblCommBaudRate = place(label(this, Qt::AlignHCenter), "lblCommBaudRate", QStringLiteral("Baud Rate"),
+                            twips(11160, 5760, 1095, 255), 64, tabs);
+    cboCommBaudRate =
+        place(new QComboBox(this), "cboCommBaudRate", QString(), twips(11160, 6000, 1095, 315), 63, tabs);
+    cboCommBaudRate->addItems({QStringLiteral("1200"), QStringLiteral("9600")});
+    cboCommBaudRate->setCurrentIndex(-1);
+
+    // Outside any frame, so the two form a group of their own.
+    optHardwareType.append(placeMember(new QRadioButton(this), "optHardwareType", 0,
+                                       QStringLiteral("PIC16F877 Microcontroller"),
+                                       twips(9840, 6480, 2415, 255), 66, tabs));
+    optHardwareType.append(placeMember(new QRadioButton(this), "optHardwareType", 1,
+                                       QStringLiteral("PIC18F4520 Microcontroller"),
+                                       twips(9840, 6720, 2415, 255), 67, tabs));
+
+    // Bottom row of buttons.
+    struct FileOp {
+        const char *caption;
+        const char *toolTip;
+        int left;
+        int tabIndex;
+    };
+    const FileOp fileOps[] = {{"Load Location", "", 120, 41},
+                              {"Save Location", "Save the location information to a file", 1440, 39},
+                              {"Load Disclaimer", "Load a standard disclaimer from a file", 3000, 38},
+                              {"Save Disclaimer", "Save the disclaimer to a file", 4320, 40}};
+    for (const FileOp &op : fileOps)
+        cmdFileOps.append(placeMember(new QPushButton(this), "cmdFileOps", int(cmdFileOps.size()),
+                                      QLatin1String(op.caption), twips(op.left, 7800, 1215, 495), op.tabIndex,
+                                      tabs, QLatin1String(op.toolTip)));
+    cmdTicket = place(new QPushButton(this), "cmdTicket", QStringLiteral("Audit Ticket"),
+                      twips(5880, 7800, 1215, 495), 37, tabs, QStringLiteral("View an audit ticket"));
+    cmdClearText = place(new QPushButton(this), "cmdClearText", QStringLiteral("^ Clear Text ^"),
+                         twips(7440, 7800, 1215, 495), 59, tabs);
+    cmdTestComm = place(new QPushButton(this), "cmdTestComm", QStringLiteral("Test Comm"),
+                        twips(9000, 7800, 1215, 495), 65, tabs);
+    cmdExit = place(new QPushButton(this), "cmdExit", QStringLiteral("Exit"), twips(11040, 7800, 1215, 495),
+                    0, tabs, QStringLiteral("Exit this program"));
+
+    frameDebug = place(new QGroupBox(this), "frameDebug", QStringLiteral("Debug"),
+                       twips(120, 8520, 12135, 1095), 68, tabs);
+
+    // Options: the index is the bit number in Options.
+    struct Option {
+        const char *caption;
+        const char *toolTip;
+        int tabIndex;
+    };
+    const Option options[] = {
+        {"Daylight Savings Time", "Automatic Daylight Savings Time update", 30},
+        {"Print Disclaimer", "Print disclaimer", 31},
+        {"Use Bonus", "", 29},
+        {"Print Dollars", "Print dollars when checked or points when unchecked", 32},
+        {"Print Nickels", "Print nickel value as well as dollars", 33},
+        {"Print Tickets", "Print $5 tickets (automatically checks Print Dollars)", 34},
+        {"Dollar Limit", "Enforce the dollar limit as set on DIP switch 4 positions 7 and 8", 35},
+        {"Print Dollar Sign", "Print a dollar sign", 36},
+    };
+    for (const Option &o : options) {
+        const int i = int(chkOptions.size());
+        chkOptions.append(placeMember(new QCheckBox(frameOptions), "chkOptions", i, QLatin1String(o.caption),
+                                      twips(240, 360 + 240 * i, 1935, 255), o.tabIndex, tabs,
+                                      QLatin1String(o.toolTip)));
+    }
+
+    // Game numbers: label and box per game.
+    const int gameLabelTab[] = {7, 8, 9, 10, 11};
+    const int gameBoxTab[] = {16, 12, 13, 14, 15};
+    for (int i = 0; i < 5; ++i) {
+        const int top = 360 + 360 * i;
+        lblGameNumber.append(placeMember(label(frameGameNumber), "lblGameNumber", i,
+                                         QStringLiteral("Game %1").arg(i + 1), twips(240, top, 615, 255),
+                                         gameLabelTab[i], tabs));
+        txtGameNumber.append(placeMember(new QLineEdit(frameGameNumber), "txtGameNumber", i, QString(),
+                                         twips(960, top, 495, 285), gameBoxTab[i], tabs));
+    }
+
+    // Printers: the index is the printer model sent to the device.
+    struct Printer {
+        const char *caption;
+        int tabIndex;
+    };
+    const Printer printers[] = {{"Citizen", 2}, {"Epson 267", 5},     {"Epson 267II", 4},
+                                {"Ithaca", 3},  {"Citizen 3535", 42}, {"Samsung SRP-270", 61},
+                                {"CBM1000", 62}};
+    for (const Printer &p : printers) {
+        const int i = int(optPrinter.size());
+        optPrinter.append(placeMember(new QRadioButton(framePrinter), "optPrinter", i,
+                                      QLatin1String(p.caption), twips(240, 360 + 240 * i, 1695, 255),
+                                      p.tabIndex, tabs));
+    }
+
+    optPrinterBaudRate.append(placeMember(new QRadioButton(framePrinterBaudRate), "optPrinterBaudRate", 0,
+                                          QStringLiteral("1200"), twips(240, 360, 1695, 255), 54, tabs));
+    optPrinterBaudRate.append(placeMember(new QRadioButton(framePrinterBaudRate), "optPrinterBaudRate", 1,
+                                          QStringLiteral("9600"), twips(240, 600, 1695, 255), 55, tabs));
+
+    // Bonus parameters.
+    struct Bonus {
+        const char *caption;
+        const char *text;
+        int labelTab;
+        int boxTab;
+    };
+    const Bonus bonuses[] = {{"Percentage", "1.00", 49, 45},
+                             {"Odds: 1 in", "5000", 50, 46},
+                             {"Refill $", "50.00", 51, 47},
+                             {"Minimum $", "50.00", 52, 48}};
+    for (const Bonus &b : bonuses) {
+        const int i = int(txtBonus.size());
+        const int top = 360 + 360 * i;
+        lblBonus.append(placeMember(label(frameBonus), "lblBonus", i, QLatin1String(b.caption),
+                                    twips(240, top, 975, 255), b.labelTab, tabs));
+        txtBonus.append(placeMember(new QLineEdit(frameBonus), "txtBonus", i, QLatin1String(b.text),
+                                    twips(1320, top, 735, 285), b.boxTab, tabs));
+    }
+
+    // Ticket texts.
+    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff), "txtLocationInfo",
+                            QString(), twips(120, 240, 4335, 2535), 18, tabs);
+    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff), "txtDisclaimer", QString(),
+                          twips(120, 240, 4335, 2535), 20, tabs);
+
+    // Sections of a programming run: the index is the section's place in the run.
+    const char *const sections[] = {
+        "Date and Time", "Options and Game Numbers", "Printer Configuration", "Location Information",
+        "Disclaimer",    "Bonus Parameters"};
+    const int sectionTab[] = {22, 24, 23, 25, 26, 43};
+    for (int i = 0; i < 6; ++i)
+        chkSend.append(placeMember(new QCheckBox(frameSend), "chkSend", i, QLatin1String(sections[i]),
+                                   twips(240, 360 + 240 * i, 2295, 255), sectionTab[i], tabs));
+    chkSendAll = place(new QCheckBox(frameSend), "chkSendAll", QStringLiteral("All of the above"),
+                       twips(240, 1800, 2295, 255), 27, tabs);
+    cmdProgram =
+        place(new QPushButton(frameSend), "cmdProgram", QStringLiteral("Program"),
+              twips(240, 2160, 1215, 495), 60, tabs, QStringLiteral("Send information to the Kelvane"));
+
+    // Diagnostics.
+    cmdGetVersionNumber = place(new QPushButton(frameDebug), "cmdGetVersionNumber",
+                                QStringLiteral("Get Version Number"), twips(240, 360, 1215, 495), 73, tabs);
+    cmdGetDIPSettings = place(new QPushButton(frameDebug), "cmdGetDIPSettings",
+                              QStringLiteral("Get DIP Settings"), twips(1680, 360, 1215, 495), 72, tabs);
+    cmdDumpMemory = place(new QPushButton(frameDebug), "cmdDumpMemory", QStringLiteral("Dump Memory"),
+                          twips(3120, 360, 1215, 495), 71, tabs);
+    lblDumpMemAddr = place(label(frameDebug), "lblDumpMemAddr", QStringLiteral("Address (Hex)"),
+                           twips(4560, 360, 1215, 255), 75, tabs);
+    txtDumpMemAddr = place(new QLineEdit(frameDebug), "txtDumpMemAddr", QStringLiteral("0"),
+                           twips(4560, 600, 1215, 285), 70, tabs);
+    lblDumpMemCnt = place(label(frameDebug), "lblDumpMemCnt", QStringLiteral("Count"),
+                          twips(6000, 360, 735, 255), 74, tabs);
+    txtDumpMemCnt = place(new QLineEdit(frameDebug), "txtDumpMemCnt", QStringLiteral("0"),
+                          twips(6000, 570, 735, 285), 69, tabs);
+
+    // Controls without a place on screen.
+    ocxTimer = new QTimer(this);
+    ocxTimer->setObjectName(QStringLiteral("ocxTimer"));
+    ocxComm = new OcxComm(programFolder(), this);
+    ocxComm->setObjectName(QStringLiteral("ocxComm"));
+    dlgCommon = new CommonDialog(this);
+    dlgCommon->setObjectName(QStringLiteral("dlgCommon"));
+
+    // Keyboard order: by tab index, over the controls that can take the focus.
+    std::stable_sort(tabs.begin(), tabs.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QWidget *previous = nullptr;
+    for (const auto &entry : std::as_const(tabs)) {
+        QWidget *const w = entry.second;
+        if (!(w->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+    cmdExit->setFocus();
+}
+
+void frmKelvaneProgrammer::connectHandlers() {
+    // Setting a value in code runs the same handler as the operator's action, and only on a change.
+    for (int i = 0; i < chkOptions.size(); ++i)
+        connect(chkOptions[i], &QCheckBox::toggled, this, [this, i] { chkOptions_Click(i); });
+    connect(chkSendAll, &QCheckBox::toggled, this, [this] { chkSendAll_Click(); });
+
+    const auto onSelected = [this](QRadioButton *button, auto handler) {
+        connect(button, &QRadioButton::toggled, this, [handler](bool checked) {
+            if (checked)
+                handler();
+        });
+    };
+    for (int i = 0; i < optPrinter.size(); ++i)
+        onSelected(optPrinter[i], [this, i] { optPrinter_Click(i); });
+    for (int i = 0; i < optPrinterBaudRate.size(); ++i)
+        onSelected(optPrinterBaudRate[i], [this, i] { optPrinterBaudRate_Click(i); });
+    for (int i = 0; i < optHardwareType.size(); ++i)
+        onSelected(optHardwareType[i], [this, i] { optHardwareType_Click(i); });
+
+    connect(cboCommPort, &QComboBox::currentIndexChanged, this, [this] { cboCommPort_Click(); });
+    connect(cboCommBaudRate, &QComboBox::currentIndexChanged, this, [this] { cboCommBaudRate_Click(); });
+    // Picking the same port again after it was lost changes no index, yet must reopen the port.
+    connect(cboCommPort, &QComboBox::activated, this, [this] {
+        if (FormLoaded && m_portLost)
+            CommPortOpen();
+    });
+
+    for (int i = 0; i < txtBonus.size(); ++i) {
+        connect(txtBonus[i], &QLineEdit::textChanged, this, [this, i] { txtBonus_Change(i); });
+        txtBonus[i]->installEventFilter(this);
+    }
+    for (int i = 0; i < txtGameNumber.size(); ++i)
+        connect(txtGameNumber[i], &QLineEdit::textChanged, this, [this, i] { txtGameNumber_Change(i); });
+
+    // A QPlainTextEdit signals textChanged also when its text is set to what it already holds.
+    connect(txtLocationInfo, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = boxText(txtLocationInfo);
+        if (text == m_lastLocationText)
+            return;
+        m_lastLocationText = text;
+        txtLocationInfo_Change();
+    });
+    connect(txtDisclaimer, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = boxText(txtDisclaimer);
+        if (text == m_lastDisclaimerText)
+            return;
+        m_lastDisclaimerText = text;
+        txtDisclaimer_Change();
+    });
+
+    for (int i = 0; i < cmdFileOps.size(); ++i)
+        connect(cmdFileOps[i], &QPushButton::clicked, this, [this, i] { cmdFileOps_Click(i); });
+    connect(cmdTicket, &QPushButton::clicked, this, [this] { cmdTicket_Click(); });
+    connect(cmdClearText, &QPushButton::clicked, this, [this] { cmdClearText_Click(); });
+    connect(cmdTestComm, &QPushButton::clicked, this, [this] { cmdTestComm_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    connect(cmdProgram, &QPushButton::clicked, this, [this] { cmdProgram_Click(); });
+    connect(cmdGetVersionNumber, &QPushButton::clicked, this, [this] { cmdGetVersionNumber_Click(); });
+    connect(cmdGetDIPSettings, &QPushButton::clicked, this, [this] { cmdGetDIPSettings_Click(); });
+    connect(cmdDumpMemory, &QPushButton::clicked, this, [this] { cmdDumpMemory_Click(); });
+
+    connect(ocxTimer, &QTimer::timeout, this, [this] { ocxTimer_Timer(); });
+    connect(ocxComm, &OcxComm::OnComm, this, [this] { ocxComm_OnComm(); });
+    connect(ocxComm, &OcxComm::portLost, this, [this](const QString &reason) { onPortLost(reason); });
+}
+
+QString frmKelvaneProgrammer::boxText(const QPlainTextEdit *box) {
+    QString text = box->toPlainText();
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+void frmKelvaneProgrammer::setBoxText(QPlainTextEdit *box, const QString &text) {
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box->setPlainText(plain);
+}
+
+QString frmKelvaneProgrammer::statusText() const {
+    return statusLog->text();
+}
+
+void frmKelvaneProgrammer::closeEvent(QCloseEvent *event) {
+    // Exit, the close box and the system all end here; the settings are written once.
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    endWait();
+    event->accept();
+}
+
+namespace {
+
+// The character code a key press stands for, or 0 for keys that type nothing (arrows, Delete).
+int keyAscii(const QKeyEvent &key) {
+    switch (key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 0; // moves the focus, types nothing
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Escape:
+        return 27;
+    default:
+        break;
+    }
+    const QString text = key.text();
+    return text.isEmpty() ? 0 : text.at(0).unicode();
+}
+
+} // namespace
+
+bool frmKelvaneProgrammer::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::KeyPress) {
+        const qsizetype index = txtBonus.indexOf(qobject_cast<QLineEdit *>(watched));
+        if (index >= 0) {
+            const int typed = keyAscii(*static_cast<QKeyEvent *>(event));
+            if (typed != 0) {
+                int KeyAscii = typed;
+                txtBonus_KeyPress(int(index), KeyAscii);
+                if (KeyAscii == 0)
+                    return true; // the handler discarded the key
+                if (KeyAscii != typed && KeyAscii >= 32) {
+                    txtBonus[index]->insert(QString(QChar(KeyAscii)));
+                    return true;
+                }
+            }
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
