@@ -1,6 +1,124 @@
-// STUB: command exchange.
+#include "link/ocxcomm.h"
 #include "shell/frmkelvaneprogrammer.h"
 
-qint16 frmKelvaneProgrammer::CommandSend(qint32, const QByteArray &, bool, qint16, qint16) { return 1; }
-void frmKelvaneProgrammer::ocxTimer_Timer() {}
-void frmKelvaneProgrammer::endWait() {}
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+static const QString crlf = QStringLiteral("\r\n");
+
+qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Payload, bool WaitReply,
+                                         qint16 ReplyLen, qint16 PayloadReplyLen) {
+    if (m_unloaded)
+        return 1;
+    // One exchange at a time: a second one would reset the state the first is waiting on.
+    if (ExchangeBusy) {
+        StatusAppend(QStringLiteral("ERROR: Another command is still waiting for the device") + crlf, false);
+        return 1;
+    }
+    if (ReplyLen < 0 || ReplyLen > 256 || PayloadReplyLen > 256 ||
+        (!Payload.isEmpty() && WaitReply && PayloadReplyLen < 4)) {
+        StatusAppend(QStringLiteral("ERROR: Reply length out of range") + crlf, false);
+        return 1;
+    }
+
+    const QPointer<frmKelvaneProgrammer> self(this);
+    enum class WaitEnd { Done, Aborted, Gone };
+    // Waits in a nested event loop until the reply is complete or the timer fires. Aborted: the
+    // port was lost (already reported) or the window is closing; Gone: the window was destroyed.
+    const auto replyWait = [this, &self]() {
+        ocxTimer->start();
+        if (!ReplyDone && !m_portLost && !m_unloaded) {
+            QEventLoop loop;
+            connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+            m_waitLoop = &loop;
+            loop.exec();
+            if (!self)
+                return WaitEnd::Gone;
+            m_waitLoop = nullptr;
+        }
+        if (!ReplyDone || m_portLost || m_unloaded) {
+            ocxTimer->stop();
+            return WaitEnd::Aborted;
+        }
+        return WaitEnd::Done;
+    };
+    // Writes one phase's bytes; false (with the reason logged) when the port has closed meanwhile.
+    const auto write = [this](const QByteArray &bytes) {
+        if (!ocxComm->PortOpen()) {
+            StatusAppend(QStringLiteral("ERROR: Communications port not open") + crlf, false);
+            return false;
+        }
+        ocxComm->Output(bytes);
+        return true;
+    };
+    const auto checkFailed = [this](int checkedIndex) {
+        if (!TimedOut && ReplyBuffer[checkedIndex] == CommandCode)
+            return false;
+        StatusAppend(QStringLiteral("ERROR: ") +
+                         (TimedOut ? QStringLiteral("Timeout") : QStringLiteral("Command")) + crlf,
+                     false);
+        return true;
+    };
+
+    ExchangeBusy = true;
+    ReplyIndex = 0;
+    ReplyExpected = HardwareType > 0 ? ReplyLen : 0;
+    TimedOut = false;
+    CommandCode = Command;
+    ReplyDone = false;
+    PayloadPhase = false;
+    qint16 result = 0;
+    if (!write(QByteArray(1, char(quint8(Command))))) {
+        ExchangeBusy = false;
+        return 1;
+    }
+    if (WaitReply && HardwareType > 0) {
+        const WaitEnd end = replyWait();
+        if (end == WaitEnd::Gone)
+            return 1;
+        if (end == WaitEnd::Aborted) {
+            ExchangeBusy = false;
+            return 1;
+        }
+        if (checkFailed(0))
+            result = 1;
+    }
+
+    if (!Payload.isEmpty() && result == 0) {
+        ReplyIndex = 0;
+        ReplyExpected = HardwareType > 0 ? PayloadReplyLen : 0;
+        TimedOut = false;
+        ReplyDone = false;
+        PayloadPhase = true;
+        if (!write(Payload)) {
+            ExchangeBusy = false;
+            return 1;
+        }
+        if (WaitReply && HardwareType > 0) {
+            const WaitEnd end = replyWait();
+            if (end == WaitEnd::Gone)
+                return 1;
+            if (end == WaitEnd::Aborted) {
+                ExchangeBusy = false;
+                return 1;
+            }
+            if (checkFailed(PayloadReplyLen - 4))
+                result = 1;
+        }
+    }
+    ExchangeBusy = false;
+    return result;
+}
+
+void frmKelvaneProgrammer::ocxTimer_Timer() {
+    ocxTimer->stop();
+    TimedOut = true;
+    ReplyDone = true;
+    endWait();
+}
+
+void frmKelvaneProgrammer::endWait() {
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}

@@ -1,15 +1,255 @@
-// STUB: serial control.
 #include "link/ocxcomm.h"
 
-QString commPortDeviceName(int n, const QString &) { return QStringLiteral("/dev/ttyS%1").arg(n - 1); }
-OcxComm::OcxComm(const QString &programFolder, QObject *parent) : QObject(parent), m_programFolder(programFolder) {}
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPort>
+
+QString commErrorText(int number) {
+    switch (number) {
+    case commErrNone:
+        return {};
+    case commErrPortOpen:
+        return QStringLiteral("Operation not valid while the port is open");
+    case commErrPortNotFound:
+        return QStringLiteral("Port not found");
+    case commErrInvalidPort:
+        return QStringLiteral("Invalid port number");
+    case commErrInvalidSettings:
+        return QStringLiteral("Invalid settings");
+    case commErrPermission:
+        return QStringLiteral("Permission denied");
+    case commErrInUse:
+        return QStringLiteral("Port already in use");
+    case commErrAlreadyOpen:
+        return QStringLiteral("Port already open");
+    case commErrUnsupported:
+        return QStringLiteral("Port does not accept the line settings");
+    case commErrResource:
+        return QStringLiteral("Port no longer available");
+    case commErrRead:
+        return QStringLiteral("Error reading from the port");
+    case commErrWrite:
+        return QStringLiteral("Error writing to the port");
+    case commErrTimeout:
+        return QStringLiteral("Port timed out");
+    case commErrNotOpen:
+        return QStringLiteral("Port not open");
+    default:
+        return QStringLiteral("Unknown port error");
+    }
+}
+
+QString commPortDeviceName(int n, const QString &programFolder) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(programFolder);
+    return QStringLiteral("COM%1").arg(n);
+#else
+    // An entry in the program's folder wins, even a dangling link: the operator meant that port,
+    // so opening it must fail rather than fall back to a serial port nobody asked for.
+    const QString entry = QDir(programFolder).filePath(QStringLiteral("COM%1").arg(n));
+    const QFileInfo info(entry);
+    if (info.exists() || info.isSymLink())
+        return entry;
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+#endif
+}
+
+bool commSettingsParse(const QString &settings, CommSettings *result) {
+    const QStringList parts = settings.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    CommSettings s;
+    bool ok = false;
+    s.baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return false;
+    const QString parity = parts[1].trimmed().toUpper();
+    if (parity.size() != 1 || !QStringLiteral("NEOMS").contains(parity))
+        return false;
+    s.parity = parity[0].toLatin1();
+    s.dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || s.dataBits < 5 || s.dataBits > 8)
+        return false;
+    s.stopBits = parts[3].trimmed().toInt(&ok);
+    if (!ok || (s.stopBits != 1 && s.stopBits != 2))
+        return false;
+    if (result)
+        *result = s;
+    return true;
+}
+
+static int serialErrorNumber(QSerialPort::SerialPortError error, const QString &device) {
+    switch (error) {
+    case QSerialPort::NoError:
+        return commErrNone;
+    case QSerialPort::DeviceNotFoundError:
+        return commErrPortNotFound;
+    case QSerialPort::PermissionError: {
+        // Qt reports a busy or locked device as a permission error; a device we may read and
+        // write is held by someone else.
+        const QFileInfo info(device);
+        return info.isReadable() && info.isWritable() ? commErrInUse : commErrPermission;
+    }
+    case QSerialPort::OpenError:
+        return commErrAlreadyOpen;
+    case QSerialPort::WriteError:
+        return commErrWrite;
+    case QSerialPort::ReadError:
+        return commErrRead;
+    case QSerialPort::ResourceError:
+        return commErrResource;
+    case QSerialPort::UnsupportedOperationError:
+        return commErrUnsupported;
+    case QSerialPort::TimeoutError:
+        return commErrTimeout;
+    case QSerialPort::NotOpenError:
+        return commErrNotOpen;
+    case QSerialPort::UnknownError:
+        break;
+    }
+    return commErrUnknown;
+}
+
+static CommError makeError(int number) {
+    return CommError{number, commErrorText(number)};
+}
+
+OcxComm::OcxComm(const QString &programFolder, QObject *parent)
+    : QObject(parent), m_programFolder(programFolder), m_port(new QSerialPort(this)) {
+    connect(m_port, &QSerialPort::readyRead, this, [this] {
+        if (m_port->bytesAvailable() <= 0)
+            return;
+        m_commEvent = comEvReceive;
+        emit OnComm();
+    });
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { handleError(error); });
+}
+
 OcxComm::~OcxComm() = default;
-CommError OcxComm::setCommPort(int n) { m_commPort = n; return {}; }
-CommError OcxComm::setSettings(const QString &settings) { m_settings = settings; return {}; }
-bool OcxComm::PortOpen() const { return false; }
-CommError OcxComm::setPortOpen(bool) { return {}; }
-void OcxComm::Output(const QByteArray &) {}
-int OcxComm::InBufferCount() const { return 0; }
-QByteArray OcxComm::Input() { return {}; }
-QString OcxComm::deviceName() const { return commPortDeviceName(m_commPort, m_programFolder); }
-void OcxComm::handleError(int) {}
+
+CommError OcxComm::setCommPort(int n) {
+    if (m_port->isOpen())
+        return makeError(commErrPortOpen);
+    if (n < 1 || n > 16)
+        return makeError(commErrInvalidPort);
+    m_commPort = n;
+    return {};
+}
+
+CommError OcxComm::setSettings(const QString &settings) {
+    if (!commSettingsParse(settings, nullptr))
+        return makeError(commErrInvalidSettings);
+    m_settings = settings;
+    return m_port->isOpen() ? applySettings() : CommError{};
+}
+
+CommError OcxComm::applySettings() {
+    CommSettings s;
+    commSettingsParse(m_settings, &s);
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    switch (s.parity) {
+    case 'E':
+        parity = QSerialPort::EvenParity;
+        break;
+    case 'O':
+        parity = QSerialPort::OddParity;
+        break;
+    case 'M':
+        parity = QSerialPort::MarkParity;
+        break;
+    case 'S':
+        parity = QSerialPort::SpaceParity;
+        break;
+    default:
+        break;
+    }
+    const bool ok = m_port->setBaudRate(s.baud) && m_port->setParity(parity) &&
+                    m_port->setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
+                    m_port->setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+                    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (ok)
+        return {};
+    const CommError error = makeError(serialErrorNumber(m_port->error(), m_port->portName()));
+    m_port->clearError();
+    return error.number ? error : makeError(commErrUnsupported);
+}
+
+bool OcxComm::PortOpen() const {
+    return m_port->isOpen();
+}
+
+CommError OcxComm::setPortOpen(bool open) {
+    if (!open) {
+        if (m_port->isOpen())
+            m_port->close();
+        m_commEvent = 0;
+        return {};
+    }
+    if (m_port->isOpen())
+        return makeError(commErrAlreadyOpen);
+    const QString device = deviceName();
+    m_port->setPortName(device);
+    m_port->clearError();
+    ++m_opening;
+    m_losing = false;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const CommError error = makeError(serialErrorNumber(m_port->error(), device));
+        m_port->clearError();
+        return error;
+    }
+    const CommError error = applySettings();
+    if (error) {
+        m_port->close();
+        return error;
+    }
+    // Bytes the device sent before we listened belong to nobody's exchange.
+    m_port->clear();
+    return {};
+}
+
+void OcxComm::Output(const QByteArray &bytes) {
+    if (!m_port->isOpen())
+        return;
+    m_port->write(bytes);
+    // Send at once rather than on the next pass of the event loop: the device is waiting.
+    m_port->flush();
+}
+
+int OcxComm::InBufferCount() const {
+    return m_port->isOpen() ? int(m_port->bytesAvailable()) : 0;
+}
+
+QByteArray OcxComm::Input() {
+    return m_port->isOpen() ? m_port->readAll() : QByteArray();
+}
+
+QString OcxComm::deviceName() const {
+    return commPortDeviceName(m_commPort, m_programFolder);
+}
+
+void OcxComm::handleError(int error) {
+    // Qt keeps the port open after it vanished and raises the same error again on every pass of
+    // the event loop; close it on the first one. Not from inside the notifier that raised it.
+    if (m_losing || !m_port->isOpen())
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError)
+        return;
+    m_losing = true;
+    const QString reason =
+        commErrorText(serialErrorNumber(static_cast<QSerialPort::SerialPortError>(error), deviceName()));
+    const int opening = m_opening;
+    QMetaObject::invokeMethod(
+        this, [this, opening, reason] { closeLostPort(opening, reason); }, Qt::QueuedConnection);
+}
+
+void OcxComm::closeLostPort(int opening, const QString &reason) {
+    if (opening != m_opening || !m_port->isOpen())
+        return;
+    m_losing = false;
+    m_port->close();
+    m_port->clearError();
+    m_commEvent = 0;
+    emit portLost(reason);
+}

@@ -16,10 +16,41 @@ struct CommError {
     explicit operator bool() const { return number != 0; }
 };
 
+// The serial control's error numbers. Each has its own plain description (commErrorText).
+enum CommErrorNumber {
+    commErrNone = 0,
+    commErrPortOpen = 8000,        // the port number cannot change while the port is open
+    commErrPortNotFound = 8001,    // no such device
+    commErrInvalidPort = 8002,     // port number outside 1..16
+    commErrInvalidSettings = 8003, // settings string not of the form "9600,N,8,1"
+    commErrPermission = 8004,      // no right to open the device
+    commErrInUse = 8005,           // another program holds the device
+    commErrAlreadyOpen = 8006,     // opened twice
+    commErrUnsupported = 8007,     // the device refuses the line settings (not a serial port)
+    commErrResource = 8008,        // the device went away
+    commErrRead = 8009,
+    commErrWrite = 8010,
+    commErrTimeout = 8011,
+    commErrNotOpen = 8012,
+    commErrUnknown = 8013,
+};
+
+QString commErrorText(int number);
+
 // Device name for port number n (1..12). On Windows "COMn"; elsewhere an entry "COMn" in the
 // program's folder when one exists (a link to /dev/ttyUSB0 or to a pseudo-terminal), else
 // /dev/ttyS(n-1).
 QString commPortDeviceName(int n, const QString &programFolder);
+
+// The line settings of a settings string such as "9600,N,8,1".
+struct CommSettings {
+    int baud = 9600;
+    char parity = 'N'; // N, E, O, M or S
+    int dataBits = 8;  // 5..8
+    int stopBits = 1;  // 1 or 2
+};
+// False for anything that is not "baud,parity,data bits,stop bits" with values a port accepts.
+bool commSettingsParse(const QString &settings, CommSettings *result);
 
 class OcxComm : public QObject {
     Q_OBJECT
@@ -43,15 +74,19 @@ public:
     QString deviceName() const; // the device the current port number maps to
 
 signals:
-    void OnComm();                          // at least one byte waits (CommEvent 2)
-    void portLost(const QString &reason);   // the open port failed and has been closed
+    void OnComm();                        // at least one byte waits (CommEvent 2)
+    void portLost(const QString &reason); // the open port failed and has been closed
 
 private:
     void handleError(int error);
+    void closeLostPort(int opening, const QString &reason);
+    CommError applySettings();
 
     QString m_programFolder;
     QSerialPort *m_port = nullptr;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     int m_commEvent = 0;
+    bool m_losing = false; // a lost port is being closed; further errors are its echo
+    int m_opening = 0;     // counts openings, so a late close never hits a newer opening
 };

@@ -1,8 +1,95 @@
-// STUB: port selection and opening.
+#include "link/ocxcomm.h"
+#include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 
-void frmKelvaneProgrammer::CommPortOpen() {}
-void frmKelvaneProgrammer::cboCommPort_Click() {}
-void frmKelvaneProgrammer::cboCommBaudRate_Click() {}
-void frmKelvaneProgrammer::optHardwareType_Click(int) {}
-void frmKelvaneProgrammer::onPortLost(const QString &) {}
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+static const QString crlf = QStringLiteral("\r\n");
+
+void frmKelvaneProgrammer::CommPortOpen() {
+    m_portLost = false;
+    if (ocxComm->PortOpen())
+        ocxComm->setPortOpen(false);
+
+    const int port = cboCommPort->currentIndex();
+    if (port > 0) {
+        // Each step is tried even after an earlier one failed; the last error is the one reported.
+        CommError error;
+        const auto attempt = [&error](const CommError &result) {
+            if (result)
+                error = result;
+        };
+        const int previous = ocxComm->CommPort();
+        attempt(ocxComm->setCommPort(port));
+        attempt(ocxComm->setSettings(
+            (cboCommBaudRate->currentIndex() == 1 ? QStringLiteral("9600") : QStringLiteral("1200")) +
+            QStringLiteral(",N,8,1")));
+        attempt(ocxComm->setPortOpen(true));
+        if (error) {
+            StatusAppend(QStringLiteral("Error ") + QString::number(error.number) +
+                             QStringLiteral(" opening comm port, ") + error.description + crlf,
+                         false);
+            ocxComm->setCommPort(previous);
+            if (!m_restoringPort) {
+                // Showing the previous port reopens it through cboCommPort_Click.
+                m_restoringPort = true;
+                cboCommPort->setCurrentIndex(previous);
+                m_restoringPort = false;
+            } else {
+                // The previous port failed as well: give up rather than try again and again.
+                cboCommPort->setCurrentIndex(0);
+            }
+        }
+    }
+
+    ProfileStringWrite(QStringLiteral("Settings"), QStringLiteral("CommPort"),
+                       QString::number(cboCommPort->currentIndex()), SettingsFileName);
+    ProfileStringWrite(QStringLiteral("Settings"), QStringLiteral("CommBaudRate"),
+                       QString::number(cboCommBaudRate->currentIndex()), SettingsFileName);
+}
+
+void frmKelvaneProgrammer::cboCommPort_Click() {
+    if (FormLoaded)
+        CommPortOpen();
+}
+
+void frmKelvaneProgrammer::cboCommBaudRate_Click() {
+    if (FormLoaded)
+        CommPortOpen();
+}
+
+void frmKelvaneProgrammer::optHardwareType_Click(int Index) {
+    HardwareType = Index;
+    const bool enable = Index > 0;
+    cmdTestComm->setEnabled(enable);
+    // With the PIC16F877 no reply is awaited, so these two would only show stale buffer bytes.
+    cmdGetVersionNumber->setEnabled(enable);
+    cmdGetDIPSettings->setEnabled(enable);
+    framePrinterBaudRate->setEnabled(enable);
+    for (QRadioButton *const button : std::as_const(optPrinterBaudRate))
+        button->setEnabled(enable);
+    lblCommBaudRate->setEnabled(enable);
+    cboCommBaudRate->setEnabled(enable);
+    if (HardwareType == 0) {
+        optPrinterBaudRate[0]->setChecked(true);
+        cboCommBaudRate->setCurrentIndex(0);
+    }
+}
+
+void frmKelvaneProgrammer::onPortLost(const QString &reason) {
+    m_portLost = true;
+    StatusAppend(
+        QStringLiteral("ERROR: Communications port COM%1 lost (%2)").arg(ocxComm->CommPort()).arg(reason) +
+            crlf,
+        false);
+    // An exchange waiting on the port fails at once; the line above is its only report.
+    if (ExchangeBusy) {
+        ocxTimer->stop();
+        endWait();
+    }
+}

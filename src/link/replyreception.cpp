@@ -1,5 +1,85 @@
-// STUB: reply reception.
 #include "link/replyreception.h"
+
+#include "link/ocxcomm.h"
+#include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
 
-void frmKelvaneProgrammer::ocxComm_OnComm() {}
+#include <QTimer>
+
+static const QString crlf = QStringLiteral("\r\n");
+
+QString hexForm(quint8 b) {
+    return QStringLiteral("<0x%1>").arg(QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+}
+
+QString freeText(quint8 b) {
+    if (b == 10 || b == 13)
+        return crlf;
+    if (b < 32 || b >= 127)
+        return hexForm(b);
+    return QString(QChar(b));
+}
+
+QString commTestText(const quint8 (&ReplyBuffer)[256]) {
+    if (ReplyBuffer[4] != 0x00 || ReplyBuffer[5] != 0x55 || ReplyBuffer[6] != 0xAA || ReplyBuffer[7] != 0xFF)
+        return QStringLiteral("ERROR: Data doesn't match what was expected") + crlf;
+    // The serial number is a full unsigned 16-bit word: 0 to 65535.
+    const quint16 serial = quint16(ReplyBuffer[10] + 256 * ReplyBuffer[11]);
+    return QStringLiteral("Status   = ") + ByteToBinary(ReplyBuffer[8]) + crlf +
+           QStringLiteral("Options  = ") + ByteToBinary(ReplyBuffer[9]) + crlf +
+           QStringLiteral("Serial # = ") + QString::number(serial) + crlf + crlf;
+}
+
+QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase) {
+    switch (ReplyBuffer[0]) {
+    case 0xAB:
+        return crlf + crlf + commTestText(ReplyBuffer);
+    case 0xA0:
+        return crlf;
+    default:
+        return PayloadPhase ? QStringLiteral(" OK") + crlf : QStringLiteral("  ");
+    }
+}
+
+QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
+                          bool PayloadPhase, const QByteArray &bytes, bool *completed) {
+    QString text;
+    if (completed)
+        *completed = false;
+    for (const char c : bytes) {
+        const quint8 b = quint8(c);
+        if (ReplyExpected > 0) {
+            // Reply lengths stay within the buffer; a stray index must still not write past it.
+            if (ReplyIndex >= 0 && ReplyIndex < 256)
+                ReplyBuffer[ReplyIndex] = b;
+            ++ReplyIndex;
+            --ReplyExpected;
+            text += hexForm(b);
+            if (ReplyExpected == 0) {
+                if (completed)
+                    *completed = true;
+                text += replyCompletionText(ReplyBuffer, PayloadPhase);
+            }
+        } else {
+            text += freeText(b);
+        }
+    }
+    return text;
+}
+
+void frmKelvaneProgrammer::ocxComm_OnComm() {
+    if (ocxComm->CommEvent() != OcxComm::comEvReceive)
+        return;
+    // Every byte taken is walked, including any that arrived after the count was read.
+    const QByteArray bytes = ocxComm->Input();
+    bool completed = false;
+    const QString text =
+        replyBytesReceive(ReplyBuffer, ReplyIndex, ReplyExpected, PayloadPhase, bytes, &completed);
+    if (completed) {
+        ocxTimer->stop();
+        ReplyDone = true;
+    }
+    StatusAppend(text, false);
+    if (completed)
+        endWait();
+}

@@ -1,2 +1,29 @@
 #pragma once
-// STUB: pure decoding of received bytes.
+
+// Decoding of what the device sends: the bytes of an awaited reply go into the reply buffer and
+// are shown in hex form; everything else is shown as free text.
+
+#include <QByteArray>
+#include <QString>
+
+// "<0xAB>": the byte as two upper-case hexadecimal digits.
+QString hexForm(quint8 b);
+
+// A byte that arrived while no reply was awaited: line feed and carriage return each give a line
+// break, printable characters show as themselves, anything else in hex form.
+QString freeText(quint8 b);
+
+// What follows a completed reply, chosen by its first byte: the comm-test decoding for 0xAB,
+// a line break for 0xA0 (audit ticket), otherwise " OK" and a line break after a payload, or
+// two spaces after a command byte.
+QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase);
+
+// The comm-test reply's decoding: the status and options bits and the serial number, or the
+// mismatch line when the marker bytes 4 to 7 are not 00 55 AA FF.
+QString commTestText(const quint8 (&ReplyBuffer)[256]);
+
+// Walks every received byte: while ReplyExpected is above 0 the byte is stored at ReplyIndex and
+// counted; the reply completes when ReplyExpected reaches 0, and *completed is then set (the
+// caller stops the timer and ends the wait). Returns the text to append to the status log.
+QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
+                          bool PayloadPhase, const QByteArray &bytes, bool *completed);
