@@ -1,7 +1,8 @@
 #pragma once
 
 // The open and save file dialogs, with the properties the program sets: a filter in the
-// "description|pattern|description|pattern" form, an initial file name and a title.
+// "description|pattern|description|pattern" form, an initial file name and a title. The dialog is
+// Qt's own (not the platform's), modal over the owner window.
 
 #include <QObject>
 #include <QString>
@@ -13,14 +14,15 @@ class CommonDialog : public QObject {
 public:
     explicit CommonDialog(QWidget *owner);
 
-    QString Filter;     // "(*.txt)|*.txt|All Files|*.*"
-    QString FileName;   // initial file on entry, chosen file after a show
+    QString Filter;   // "(*.txt)|*.txt|All Files|*.*"
+    QString FileName; // initial file on entry, chosen file (native separators) after a show
     QString DialogTitle;
 
-    bool ShowOpen(); // false when cancelled
-    bool ShowSave();
+    bool ShowOpen(); // false when cancelled; the file must exist
+    bool ShowSave(); // false when cancelled; asks before replacing a file
 
-    // "(*.txt)|*.txt|All Files|*.*" -> "(*.txt) (*.txt);;All Files (*.*)"
+    // "(*.txt)|*.txt|All Files|*.*" -> "(*.txt) (*.txt);;All Files (*)": patterns separated by
+    // ";" become blank-separated, and "*.*" becomes "*" so files without a dot are listed too.
     static QString qtFilter(const QString &filter);
 
 private:
