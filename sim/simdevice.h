@@ -8,11 +8,18 @@
 // The device object lives in one thread and is used from that thread; it is event driven
 // (QSocketNotifier and timers), so it runs while the programmer's window waits in its own
 // event loop in the same thread.
+//
+// What the device sends is paced at the line's speed (10 bits a byte), and what it receives is
+// taken as arriving at that speed: a frame is acted on when its last byte has arrived.
+// A payload that stops arriving for payloadTimeoutMs is abandoned, so a programmer that gave up
+// on an exchange does not leave the device reading its next command as payload.
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 class QSocketNotifier;
 class QTimer;
@@ -24,7 +31,9 @@ enum class SimController {
 
 // A fault the device produces on request. It applies to the next `times` exchanges whose
 // command matches (-1: any), in the phase given (0: reply to the command byte, 1: reply to the
-// payload).
+// payload). Faults that match the same reply all apply (a delay and a split combine).
+// After a phase 0 fault that the programmer must reject (silence, wrong echo, a short reply,
+// stray bytes) the device drops the exchange and does not wait for its payload.
 struct SimFault {
     enum Kind {
         Silence,    // no reply at all
@@ -42,13 +51,24 @@ struct SimFault {
     int times = 1; // -1: every matching exchange
 };
 
+// "KIND[:COMMAND[:PHASE[:COUNT[:TIMES]]]]" as given to kelvane-sim --fault. KIND is silence,
+// wrong-echo, short, delay, split, stray or hangup; COMMAND is hex (A1, 0xA1) or "any".
+bool simFaultParse(const QString &text, SimFault *fault, QString *error = nullptr);
+
 // One complete frame the device received: the command byte and its payload.
 struct SimFrame {
     quint8 command = 0;
     QByteArray payload;
-    qint64 receivedUs = 0;   // monotonic time the command byte reached the device
+    qint64 receivedUs = 0;    // monotonic time the command byte reached the device
     qint64 sinceReplyUs = -1; // from the end of the device's previous reply to this command byte
+    // From the end of the reply to the command byte to the first payload byte (-1: no payload).
+    qint64 payloadSinceReplyUs = -1;
 };
+
+// One line for kelvane-sim --frames:
+// "frame received_us=N since_reply_us=N payload_since_reply_us=N command=A1 payload=59 00 ..."
+// (received_us is CLOCK_MONOTONIC in microseconds, comparable across processes).
+QString simFrameLine(const SimFrame &frame);
 
 class SimDevice : public QObject {
     Q_OBJECT
@@ -62,6 +82,8 @@ public:
     static constexpr int addrCounters = 0x00A0;   // audit counters, 4 x 32-bit
     static constexpr int addrLocation = 0x0100;   // 512 bytes location text
     static constexpr int addrDisclaimer = 0x0300; // 512 bytes disclaimer text
+
+    static constexpr int payloadTimeoutMs = 1000;
 
     explicit SimDevice(QObject *parent = nullptr);
     ~SimDevice() override;
@@ -79,20 +101,24 @@ public:
     void setDipSwitches(const QByteArray &banks); // 4 bytes, default 0F 00 A5 FF
     void setSerialNumber(quint16 serial);         // default 1234
     void setStatusByte(quint8 status);            // default 0x12
+    // Games played, tickets printed, cents paid out, bonuses won (default 1523, 312, 14650, 3).
+    void setAuditCounters(const QList<quint32> &counters);
     // Line speed used for pacing: 0 follows the speed the programmer set on the line.
     void setBaud(int baud);
     int effectiveBaud() const;
 
     void addFault(const SimFault &fault);
     void clearFaults();
-    // Bytes sent at once, without any exchange (for free-text tests).
+    // Bytes sent at once, without any exchange (for free-text tests), paced like any reply.
     void sendRaw(const QByteArray &bytes);
 
     QList<SimFrame> frames() const { return m_frames; }
     void clearFrames() { m_frames.clear(); }
-    QByteArray memory() const { return m_memory; }
-    QString locationText() const;   // stored text up to the first zero byte, CR line ends
+    QByteArray memory() const;    // the image, with the clock brought up to date
+    QString locationText() const; // stored text up to the first zero byte, CR line ends
     QString disclaimerText() const;
+    // The text the device prints after its reply to an audit ticket command, as of now.
+    QByteArray auditTicket() const;
 
 signals:
     void frameReceived(const SimFrame &frame);
@@ -101,8 +127,23 @@ signals:
 private:
     void onReadable();
     // The rest is up to the implementation.
+    void processArrived();
+    void receive(char byte, qint64 arrivalNs, qint64 readNs);
+    void onPayloadTimeout();
+    void record(const SimFrame &frame, bool hungUpNow);
+    void store(quint8 command, const QByteArray &payload);
+    QByteArray commandReply(quint8 command) const;
+    QByteArray payloadReply(quint8 command, const QByteArray &payload) const;
+    int respond(quint8 command, int phase, QByteArray reply);
+    int enqueue(const QByteArray &bytes, qint64 delayNs, int piece, bool isReply);
+    void flushDue();
+    void closePty();
+    qint64 byteNs() const;
+    QByteArray clockBytes() const;
+    void setClock(const QByteArray &payload);
+
     struct Private;
-    Private *d = nullptr;
+    std::unique_ptr<Private> d;
     QList<SimFrame> m_frames;
     QByteArray m_memory;
 };
