@@ -27,6 +27,8 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
     // Waits in a nested event loop until the reply is complete or the timer fires. Aborted: the
     // port was lost (already reported) or the window is closing; Gone: the window was destroyed.
     const auto replyWait = [this, &self]() {
+        // A coarse timer may fire 5% early; the device is promised its full time.
+        ocxTimer->setTimerType(Qt::PreciseTimer);
         ocxTimer->start();
         if (!ReplyDone && !m_portLost && !m_unloaded) {
             QEventLoop loop;
