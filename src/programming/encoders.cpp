@@ -1,4 +1,5 @@
 #include "programming/encoders.h"
+#include "textfiles/cp1252.h"
 
 #include <QDate>
 #include <QTime>
@@ -124,48 +125,19 @@ QString deviceLineEnds(const QString &text) {
     return prepared;
 }
 
-namespace {
-
-// Windows-1252 for the ticket texts until the shared codec is in place: Latin-1 outside
-// 0x80..0x9F, the typographic characters there, and the five unassigned bytes as the C1 controls
-// of the same code (as Windows itself maps them).
-std::optional<QByteArray> encodeCp1252(const QString &text, QString *badChar) {
-    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text.at(i).unicode();
-        int byte = -1;
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            byte = u;
-        } else {
-            for (int k = 0; k < 32; ++k) {
-                if (high[k] == u)
-                    byte = 0x80 + k;
-            }
-        }
-        if (byte < 0) {
-            if (badChar) {
-                const bool pair =
-                    text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-                *badChar = text.mid(i, pair ? 2 : 1);
-            }
-            return std::nullopt;
-        }
-        bytes.append(char(byte));
-    }
-    return bytes;
-}
-
-} // namespace
-
 std::optional<TextBlocks> textBlocks(const QString &boxText, QString *badChar) {
-    const std::optional<QByteArray> bytes = encodeCp1252(deviceLineEnds(boxText), badChar);
-    if (!bytes)
+    const QString prepared = deviceLineEnds(boxText);
+    const std::optional<QByteArray> bytes = toCp1252(prepared);
+    if (!bytes) {
+        if (badChar) {
+            // The whole character, both halves of a surrogate pair, so the log can name it.
+            const qsizetype i = cp1252FirstUnencodable(prepared);
+            const bool pair = prepared.at(i).isHighSurrogate() && i + 1 < prepared.size() &&
+                              prepared.at(i + 1).isLowSurrogate();
+            *badChar = prepared.mid(i, pair ? 2 : 1);
+        }
         return std::nullopt;
+    }
     TextBlocks result;
     const int capacity = textBlockSize * textBlockCount;
     result.charactersNotSent = int(qMax<qsizetype>(0, bytes->size() - capacity));
