@@ -88,7 +88,7 @@ int main(int argc, char *argv[]) {
                                           QStringLiteral("Serial number 0..65535 (default 1234)."),
                                           QStringLiteral("N"), QStringLiteral("1234"));
     const QCommandLineOption faultOption(
-        QStringLiteral("fault"), QStringLiteral("Produce a fault (see above)."), QStringLiteral("SPEC"));
+        QStringLiteral("fault"), QStringLiteral("Produce a fault (see above)."), QStringLiteral("FAULT"));
     const QCommandLineOption framesOption(QStringLiteral("frames"),
                                           QStringLiteral("Print each frame received to stdout."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Print no messages."));
@@ -128,10 +128,10 @@ int main(int argc, char *argv[]) {
     if (!ok || serial > 0xFFFF)
         return usageError(QStringLiteral("--serial must be 0..65535"));
     sim.setSerialNumber(quint16(serial));
-    for (const QString &spec : parser.values(faultOption)) {
+    for (const QString &text : parser.values(faultOption)) {
         SimFault fault;
         QString why;
-        if (!simFaultParse(spec, &fault, &why))
+        if (!simFaultParse(text, &fault, &why))
             return usageError(QStringLiteral("--fault: ") + why);
         sim.addFault(fault);
     }

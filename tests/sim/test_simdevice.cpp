@@ -388,7 +388,7 @@ private slots:
     }
 
     void faultSpecParsing_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("command");
@@ -413,11 +413,11 @@ private slots:
         QTest::newRow("too many fields") << "stray:A0:0:1:1:1" << false << 0 << 0 << 0 << 0 << 0;
     }
     void faultSpecParsing() {
-        QFETCH(QString, spec);
+        QFETCH(QString, text);
         QFETCH(bool, ok);
         SimFault fault;
         QString error;
-        QCOMPARE(simFaultParse(spec, &fault, &error), ok);
+        QCOMPARE(simFaultParse(text, &fault, &error), ok);
         QCOMPARE(error.isEmpty(), ok);
         if (!ok)
             return;
