@@ -387,7 +387,7 @@ private slots:
                     .endsWith(QStringLiteral(" command=A1 payload=59 00 59 00 23 00 05 31 12 09")));
     }
 
-    void faultSpecParsing_data() {
+    void faultTextParsing_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<int>("kind");
@@ -412,7 +412,7 @@ private slots:
         QTest::newRow("negative count") << "stray:A0:0:-3" << false << 0 << 0 << 0 << 0 << 0;
         QTest::newRow("too many fields") << "stray:A0:0:1:1:1" << false << 0 << 0 << 0 << 0 << 0;
     }
-    void faultSpecParsing() {
+    void faultTextParsing() {
         QFETCH(QString, text);
         QFETCH(bool, ok);
         SimFault fault;
