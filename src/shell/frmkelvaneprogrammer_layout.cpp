@@ -73,7 +73,6 @@ W *placeMember(W *w, const char *name, int index, const QString &caption, const 
 // Hex dumps and bit strings only line up in a fixed-pitch font.
 QFont courierNew() {
     QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(8.25);
     if (!QFontInfo(font).fixedPitch()) {
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
