@@ -20,6 +20,8 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
     } else {
         // Each box is read when the run reaches it: a box ticked while an earlier section waits
         // for the device is still sent.
+        // The window may be destroyed while a section waits for the device; nothing is left to do.
+        const QPointer<frmKelvaneProgrammer> self(this);
         qint16 SectionFailed = 0;
         for (int i = 0; i < chkSend.size(); ++i) {
             if (!chkSend.at(i)->isChecked() || SectionFailed != 0)
@@ -44,6 +46,8 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
                 SectionFailed = BonusSend();
                 break;
             }
+            if (!self)
+                return;
         }
     }
 
