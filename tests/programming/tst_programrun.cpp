@@ -46,7 +46,6 @@ private slots:
     void buttonsDuringRun();
     void editDuringRunIsSent();
     void dataChangesTickSections();
-    void sendAllTicksAndGreys();
 
     void textBlockOneFails();
     void textTooLongIsWarned();
@@ -124,6 +123,8 @@ void TestProgramRun::allOfTheAbove() {
     w->setBoxText(w->txtLocationInfo, QString(300, 'L')); // two blocks
     w->setBoxText(w->txtDisclaimer, QStringLiteral("short"));
     w->chkSendAll->setChecked(true);
+    for (const QCheckBox *box : std::as_const(w->chkSend))
+        QVERIFY(box->isChecked() && !box->isEnabled());
     program();
     QCOMPARE(commands(), (QList<int>{0xA1, 0xA2, 0xA9, 0xA5, 0xA6, 0xA3, 0xAA}));
     QVERIFY(log().startsWith(QStringLiteral("Programming...\r\n")));
@@ -304,22 +305,6 @@ void TestProgramRun::dataChangesTickSections() {
     QCOMPARE(ticked(), QList<int>{4});
     w->txtBonus.at(3)->setText(QStringLiteral("7"));
     QCOMPARE(ticked(), QList<int>{5});
-}
-
-void TestProgramRun::sendAllTicksAndGreys() {
-    open();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    clickBox(w->chkSendAll);
-    for (const QCheckBox *box : std::as_const(w->chkSend)) {
-        QVERIFY(box->isChecked());
-        QVERIFY(!box->isEnabled());
-    }
-    clickBox(w->chkSendAll);
-    for (const QCheckBox *box : std::as_const(w->chkSend)) {
-        QVERIFY(!box->isChecked());
-        QVERIFY(box->isEnabled());
-    }
 }
 
 void TestProgramRun::textBlockOneFails() {
