@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -418,7 +419,8 @@ void frmKelvaneProgrammer::connectHandlers() {
 }
 
 QString frmKelvaneProgrammer::boxText(const QPlainTextEdit *box) {
-    QString text = box->toPlainText();
+    // The raw text keeps non-breaking spaces, which toPlainText() would turn into plain ones.
+    QString text = box->document()->toRawText();
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -77,6 +78,8 @@ private slots:
     void firstRunThenClose_data();
     void firstRunThenClose();
     void closeAfterProgrammingRun();
+    void closeWhileWaiting_data();
+    void closeWhileWaiting();
 };
 
 void TestStartup::noSettingsFile() {
@@ -318,6 +321,46 @@ void TestStartup::closeAfterProgrammingRun() {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *tl : windows)
         QVERIFY2(!tl->isVisible(), qPrintable(tl->objectName()));
+}
+
+void TestStartup::closeWhileWaiting_data() {
+    QTest::addColumn<bool>("programmingRun");
+    QTest::newRow("Test Comm") << false;
+    QTest::newRow("programming run") << true;
+}
+
+void TestStartup::closeWhileWaiting() {
+    // Closing while an exchange waits for a silent device: shut-down happens at once, the wait ends
+    // without its 5 seconds, and the handler that waited unwinds safely.
+    QFETCH(bool, programmingRun);
+    ProgramFolder folder;
+    folder.writeSettings({"HardwareType=1"});
+    REQUIRE_PROFILE();
+    const auto sim = startSim(folder);
+    REQUIRE_DEVICE(sim);
+    SimFault silence;
+    silence.kind = SimFault::Silence;
+    silence.times = -1;
+    sim->addFault(silence);
+    const auto w = openWindow(folder);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->chkSend[0]->setChecked(true);
+    w->txtGameNumber[0]->setText(QStringLiteral("4321"));
+
+    QTimer::singleShot(300, w.get(), [&w] { w->close(); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
+    QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
+
+    QVERIFY(!w->isVisible());
+    QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
+    QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
+    if (programmingRun) {
+        QVERIFY(w->programmingWindow());
+        QVERIFY(!w->programmingWindow()->isVisible());
+    }
 }
 
 QTEST_MAIN(TestStartup)
