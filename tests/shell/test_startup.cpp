@@ -1,6 +1,7 @@
 // Start-up from the settings file and shut-down back into it.
 #include "testsupport.h"
 
+#include "link/ocxcomm.h"
 #include "shell/codewindows.h"
 
 #include <QCheckBox>
@@ -78,6 +79,7 @@ private slots:
     void firstRunThenClose_data();
     void firstRunThenClose();
     void closeAfterProgrammingRun();
+    void repickLostPort();
     void closeWhileWaiting_data();
     void closeWhileWaiting();
 };
@@ -321,6 +323,22 @@ void TestStartup::closeAfterProgrammingRun() {
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *tl : windows)
         QVERIFY2(!tl->isVisible(), qPrintable(tl->objectName()));
+}
+
+void TestStartup::repickLostPort() {
+    // The port vanished; choosing the same list entry again, which changes no index, reopens it.
+    ProgramFolder folder;
+    auto sim = startSim(folder);
+    REQUIRE_DEVICE(sim);
+    const auto w = openWindow(folder);
+    QVERIFY(w->ocxComm->PortOpen());
+    sim->stop();
+    QTRY_VERIFY(!w->ocxComm->PortOpen());
+    sim = startSim(folder);
+    QVERIFY(sim->isRunning());
+    QCOMPARE(w->cboCommPort->currentIndex(), 1);
+    emit w->cboCommPort->activated(1);
+    QVERIFY(w->ocxComm->PortOpen());
 }
 
 void TestStartup::closeWhileWaiting_data() {
