@@ -12,10 +12,6 @@
 
 namespace {
 
-// Larger files are not ticket texts (the device holds 512 bytes of each); refusing them keeps a
-// mistaken pick from filling memory and the text box.
-constexpr qint64 MaxTicketFileSize = 1024 * 1024;
-
 void reportFileError(frmKelvaneProgrammer *window, const QString &verb, const QString &fileName,
                      const QString &reason) {
     window->StatusAppend(QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
@@ -27,6 +23,8 @@ void reportFileError(frmKelvaneProgrammer *window, const QString &verb, const QS
 // the file could not be read or written. A failed load leaves the box as it was, a failed save
 // leaves the file as it was.
 bool textFileLoadSave(frmKelvaneProgrammer *window, int fileAction, const QString &fileName) {
+    if (fileAction < 0 || fileAction > 3)
+        return false;
     QPlainTextEdit *box = fileAction < 2 ? window->txtLocationInfo : window->txtDisclaimer;
     if (fileAction == 1 || fileAction == 3) {
         QString unencodable;
@@ -40,8 +38,18 @@ bool textFileLoadSave(frmKelvaneProgrammer *window, int fileAction, const QStrin
         }
         // Unbuffered, so that a short write (disk full) shows in write()'s count.
         QSaveFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(*bytes) != bytes->size() ||
-            !file.commit()) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            reportFileError(window, QStringLiteral("save"), fileName, file.errorString());
+            return false;
+        }
+        if (file.write(*bytes) != bytes->size()) {
+            reportFileError(window, QStringLiteral("save"), fileName,
+                            file.error() != QFileDevice::NoError
+                                ? file.errorString()
+                                : QStringLiteral("the file could not be written in full (disk full)"));
+            return false; // the unfinished copy is discarded, the file stays as it was
+        }
+        if (!file.commit()) {
             reportFileError(window, QStringLiteral("save"), fileName, file.errorString());
             return false;
         }
@@ -51,11 +59,6 @@ bool textFileLoadSave(frmKelvaneProgrammer *window, int fileAction, const QStrin
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         reportFileError(window, QStringLiteral("load"), fileName, file.errorString());
-        return false;
-    }
-    if (file.size() > MaxTicketFileSize) {
-        reportFileError(window, QStringLiteral("load"), fileName,
-                        QStringLiteral("the file is larger than %1 bytes").arg(MaxTicketFileSize));
         return false;
     }
     const QByteArray bytes = file.readAll();
