@@ -254,8 +254,10 @@ private slots:
         LinkRig rig;
         rig.open(LinkRig::awaitingReplies(), 3000);
         rig.sim->addFault(fault(SimFault::Delay, 0xAC, 0, 300));
-        QTimer::singleShot(100, rig.w.get(),
-                           [&] { QTest::mouseClick(rig.w->cmdGetDIPSettings, Qt::LeftButton); });
+        // The device has the first command and answers it 300 ms later: meanwhile a second click.
+        connect(
+            rig.sim.get(), &SimDevice::frameReceived, rig.w.get(),
+            [&] { QTest::mouseClick(rig.w->cmdGetDIPSettings, Qt::LeftButton); }, Qt::SingleShotConnection);
         QTest::mouseClick(rig.w->cmdGetVersionNumber, Qt::LeftButton);
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Another command is still waiting for the device\r\n"
                                            "<0xAC><0x00><0x00><0x00><0x36><0x01>  \r\n\r\n"

@@ -184,8 +184,10 @@ private slots:
         rig.open(LinkRig::awaitingReplies(), 3000);
         rig.sim->addFault(fault(SimFault::Delay, 0xAC, 0, 300));
         qint16 second = -1;
-        QTimer::singleShot(100, rig.w.get(),
-                           [&] { second = rig.w->CommandSend(0xAD, QByteArray(), true, 8, 4); });
+        // The device has the first command and answers it 300 ms later: meanwhile a second one.
+        connect(
+            rig.sim.get(), &SimDevice::frameReceived, rig.w.get(),
+            [&] { second = rig.w->CommandSend(0xAD, QByteArray(), true, 8, 4); }, Qt::SingleShotConnection);
         QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
         QCOMPARE(second, qint16(1));
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Another command is still waiting for the device\r\n"
