@@ -29,7 +29,6 @@ class OcxComm;
 class StatusLog;
 class CommonDialog;
 
-
 class frmKelvaneProgrammer : public QWidget {
     Q_OBJECT
 public:
@@ -62,16 +61,16 @@ public:
     QPushButton *cmdTestComm = nullptr;
     QPushButton *cmdExit = nullptr;
 
-    QList<QCheckBox *> chkOptions;      // 0..7, index = bit of Options
-    QList<QLabel *> lblGameNumber;      // 0..4
-    QList<QLineEdit *> txtGameNumber;   // 0..4
-    QList<QRadioButton *> optPrinter;   // 0..6, index = PrinterType
+    QList<QCheckBox *> chkOptions;            // 0..7, index = bit of Options
+    QList<QLabel *> lblGameNumber;            // 0..4
+    QList<QLineEdit *> txtGameNumber;         // 0..4
+    QList<QRadioButton *> optPrinter;         // 0..6, index = PrinterType
     QList<QRadioButton *> optPrinterBaudRate; // 0..1
-    QList<QLabel *> lblBonus;           // 0..3
-    QList<QLineEdit *> txtBonus;        // 0..3
+    QList<QLabel *> lblBonus;                 // 0..3
+    QList<QLineEdit *> txtBonus;              // 0..3
     QPlainTextEdit *txtLocationInfo = nullptr;
     QPlainTextEdit *txtDisclaimer = nullptr;
-    QList<QCheckBox *> chkSend;         // 0..5, index = section
+    QList<QCheckBox *> chkSend; // 0..5, index = section
     QCheckBox *chkSendAll = nullptr;
     QPushButton *cmdProgram = nullptr;
 
@@ -83,9 +82,9 @@ public:
     QLabel *lblDumpMemCnt = nullptr;
     QLineEdit *txtDumpMemCnt = nullptr;
 
-    QTimer *ocxTimer = nullptr;     // reply timer, single-shot use, disabled when idle
-    OcxComm *ocxComm = nullptr;     // serial control
-    CommonDialog *dlgCommon = nullptr; // open / save file dialogs
+    QTimer *ocxTimer = nullptr;           // reply timer, single-shot use, disabled when idle
+    OcxComm *ocxComm = nullptr;           // serial control
+    CommonDialog *dlgCommon = nullptr;    // open / save file dialogs
     std::unique_ptr<StatusLog> statusLog; // the writer behind txtStatus
 
     // --- Form-level fields --------------------------------------------------------------------
@@ -171,10 +170,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void createControls();  // layout (frmkelvaneprogrammer_layout.cpp)
-    void connectHandlers(); // signal wiring (frmkelvaneprogrammer_layout.cpp)
+    void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
+    void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
-    void endWait();                          // link: releases CommandSend's wait
+    void endWait();                         // link: releases CommandSend's wait
 
     QString m_programFolder;
     QString m_programBaseName;
@@ -182,6 +181,7 @@ private:
     QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
     bool m_unloaded = false;          // Form_Unload has run
     bool m_portLost = false;          // the port vanished; re-picking the same port reopens it
+    bool m_portIndexChanged = false;  // cboCommPort's index changed in this event (see activated)
     bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;

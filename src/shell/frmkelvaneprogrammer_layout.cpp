@@ -5,6 +5,7 @@
 #include "shell/frmprogramming.h"
 #include "textfiles/commondialog.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -19,10 +20,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -82,6 +86,35 @@ QFont courierNew() {
     return font;
 }
 
+// The window's captions are laid out for an 8 pt dialog font; a larger default font would cut them.
+QFont dialogFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+// A command button whose caption wraps onto a second line when it is wider than the button, as
+// "Get Version Number" must in a button 81 pixels wide.
+class CommandButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect contents = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.drawItemText(contents, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), caption,
+                             QPalette::ButtonText);
+    }
+};
+
 QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
     auto *box = new QPlainTextEdit(parent);
     box->setFont(courierNew());
@@ -137,6 +170,7 @@ void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
+    setFont(dialogFont());
 
     TabList tabs;
 
@@ -183,13 +217,17 @@ void frmKelvaneProgrammer::createControls() {
     cboCommBaudRate->addItems({QStringLiteral("1200"), QStringLiteral("9600")});
     cboCommBaudRate->setCurrentIndex(-1);
 
-    // Outside any frame, so the two form a group of their own.
     optHardwareType.append(placeMember(new QRadioButton(this), "optHardwareType", 0,
                                        QStringLiteral("PIC16F877 Microcontroller"),
                                        twips(9840, 6480, 2415, 255), 66, tabs));
     optHardwareType.append(placeMember(new QRadioButton(this), "optHardwareType", 1,
                                        QStringLiteral("PIC18F4520 Microcontroller"),
                                        twips(9840, 6720, 2415, 255), 67, tabs));
+    // Qt's automatic exclusivity also counts the radio buttons inside the frames, which would leave
+    // both of these checked; an explicit group keeps the pair exclusive on its own.
+    auto *const hardwareGroup = new QButtonGroup(this);
+    for (QRadioButton *const button : std::as_const(optHardwareType))
+        hardwareGroup->addButton(button);
 
     // Bottom row of buttons.
     struct FileOp {
@@ -203,16 +241,16 @@ void frmKelvaneProgrammer::createControls() {
                               {"Load Disclaimer", "Load a standard disclaimer from a file", 3000, 38},
                               {"Save Disclaimer", "Save the disclaimer to a file", 4320, 40}};
     for (const FileOp &op : fileOps)
-        cmdFileOps.append(placeMember(new QPushButton(this), "cmdFileOps", int(cmdFileOps.size()),
+        cmdFileOps.append(placeMember(new CommandButton(this), "cmdFileOps", int(cmdFileOps.size()),
                                       QLatin1String(op.caption), twips(op.left, 7800, 1215, 495), op.tabIndex,
                                       tabs, QLatin1String(op.toolTip)));
-    cmdTicket = place(new QPushButton(this), "cmdTicket", QStringLiteral("Audit Ticket"),
+    cmdTicket = place(new CommandButton(this), "cmdTicket", QStringLiteral("Audit Ticket"),
                       twips(5880, 7800, 1215, 495), 37, tabs, QStringLiteral("View an audit ticket"));
-    cmdClearText = place(new QPushButton(this), "cmdClearText", QStringLiteral("^ Clear Text ^"),
+    cmdClearText = place(new CommandButton(this), "cmdClearText", QStringLiteral("^ Clear Text ^"),
                          twips(7440, 7800, 1215, 495), 59, tabs);
-    cmdTestComm = place(new QPushButton(this), "cmdTestComm", QStringLiteral("Test Comm"),
+    cmdTestComm = place(new CommandButton(this), "cmdTestComm", QStringLiteral("Test Comm"),
                         twips(9000, 7800, 1215, 495), 65, tabs);
-    cmdExit = place(new QPushButton(this), "cmdExit", QStringLiteral("Exit"), twips(11040, 7800, 1215, 495),
+    cmdExit = place(new CommandButton(this), "cmdExit", QStringLiteral("Exit"), twips(11040, 7800, 1215, 495),
                     0, tabs, QStringLiteral("Exit this program"));
 
     frameDebug = place(new QGroupBox(this), "frameDebug", QStringLiteral("Debug"),
@@ -310,15 +348,15 @@ void frmKelvaneProgrammer::createControls() {
     chkSendAll = place(new QCheckBox(frameSend), "chkSendAll", QStringLiteral("All of the above"),
                        twips(240, 1800, 2295, 255), 27, tabs);
     cmdProgram =
-        place(new QPushButton(frameSend), "cmdProgram", QStringLiteral("Program"),
+        place(new CommandButton(frameSend), "cmdProgram", QStringLiteral("Program"),
               twips(240, 2160, 1215, 495), 60, tabs, QStringLiteral("Send information to the Kelvane"));
 
     // Diagnostics.
-    cmdGetVersionNumber = place(new QPushButton(frameDebug), "cmdGetVersionNumber",
+    cmdGetVersionNumber = place(new CommandButton(frameDebug), "cmdGetVersionNumber",
                                 QStringLiteral("Get Version Number"), twips(240, 360, 1215, 495), 73, tabs);
-    cmdGetDIPSettings = place(new QPushButton(frameDebug), "cmdGetDIPSettings",
+    cmdGetDIPSettings = place(new CommandButton(frameDebug), "cmdGetDIPSettings",
                               QStringLiteral("Get DIP Settings"), twips(1680, 360, 1215, 495), 72, tabs);
-    cmdDumpMemory = place(new QPushButton(frameDebug), "cmdDumpMemory", QStringLiteral("Dump Memory"),
+    cmdDumpMemory = place(new CommandButton(frameDebug), "cmdDumpMemory", QStringLiteral("Dump Memory"),
                           twips(3120, 360, 1215, 495), 71, tabs);
     lblDumpMemAddr = place(label(frameDebug), "lblDumpMemAddr", QStringLiteral("Address (Hex)"),
                            twips(4560, 360, 1215, 255), 75, tabs);
@@ -371,11 +409,17 @@ void frmKelvaneProgrammer::connectHandlers() {
     for (int i = 0; i < optHardwareType.size(); ++i)
         onSelected(optHardwareType[i], [this, i] { optHardwareType_Click(i); });
 
-    connect(cboCommPort, &QComboBox::currentIndexChanged, this, [this] { cboCommPort_Click(); });
+    connect(cboCommPort, &QComboBox::currentIndexChanged, this, [this] {
+        // activated() follows at once when the operator made the change; the flag tells it so.
+        m_portIndexChanged = true;
+        QTimer::singleShot(0, this, [this] { m_portIndexChanged = false; });
+        cboCommPort_Click();
+    });
     connect(cboCommBaudRate, &QComboBox::currentIndexChanged, this, [this] { cboCommBaudRate_Click(); });
-    // Picking the same port again after it was lost changes no index, yet must reopen the port.
-    connect(cboCommPort, &QComboBox::activated, this, [this] {
-        if (FormLoaded && m_portLost)
+    // Picking the port that is already shown changes no index, yet must open it when it is closed
+    // (it was lost, or it failed to open at start-up).
+    connect(cboCommPort, &QComboBox::activated, this, [this](int index) {
+        if (!std::exchange(m_portIndexChanged, false) && FormLoaded && index > 0 && !ocxComm->PortOpen())
             CommPortOpen();
     });
 
