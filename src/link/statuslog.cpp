@@ -3,6 +3,7 @@
 #include "shell/frmkelvaneprogrammer.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 
 QString ByteToBinary(quint8 Value) {
@@ -44,6 +45,9 @@ void StatusLog::append(const QString &text, bool clear) {
     m_box->setTextCursor(cursor);
     m_box->insertPlainText(toBoxText(text, afterCarriageReturn));
     m_box->ensureCursorVisible();
+    // The caret can be in view with the last line cut at the bottom edge; show the end in full.
+    QScrollBar *const bar = m_box->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void StatusLog::clear() {
