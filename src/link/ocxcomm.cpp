@@ -189,7 +189,11 @@ CommError OcxComm::setPortOpen(bool open) {
     if (m_port->isOpen())
         return makeError(commErrAlreadyOpen);
     const QString device = deviceName();
-    m_port->setPortName(device);
+    // Open the device a "COMn" link leads to, so the port's lock file names the real device: two
+    // programs reaching one adapter through different links then see each other, and links of the
+    // same name in different folders do not.
+    const QString target = QFileInfo(device).canonicalFilePath();
+    m_port->setPortName(target.isEmpty() ? device : target);
     m_port->clearError();
     ++m_opening;
     m_losing = false;
