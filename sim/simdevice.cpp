@@ -1,5 +1,11 @@
 #include "simdevice.h"
 
+#include <vector>
+
+#include <QScopeGuard>
+
+#include <QDir>
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -16,6 +22,7 @@
 #include <limits>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -304,6 +311,21 @@ SimDevice::~SimDevice() {
     stop();
 }
 
+// Whether a serial-port lock file (as QSerialPort and other serial programs write them) exists for
+// the device, in any of the usual lock folders.
+static bool serialLockHeld(const QString &device) {
+    QString name = device;
+    name.remove(0, name.startsWith(QLatin1String("/dev/")) ? 5 : 0);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QStringList folders = {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
+                                 QStringLiteral("/var/spool/locks"), QStringLiteral("/var/spool/uucp"),
+                                 QDir::tempPath()};
+    for (const QString &folder : folders)
+        if (QFileInfo::exists(folder + QStringLiteral("/LCK..") + name))
+            return true;
+    return false;
+}
+
 bool SimDevice::start(const QString &linkPath, QString *error) {
     const auto fail = [this, error](const QString &what) {
         if (error)
@@ -314,16 +336,30 @@ bool SimDevice::start(const QString &linkPath, QString *error) {
     closePty();
     d->link = linkPath;
 
-    d->master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (d->master < 0)
-        return fail(QStringLiteral("posix_openpt"));
-    ::fcntl(d->master, F_SETFL, ::fcntl(d->master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(d->master, F_SETFD, FD_CLOEXEC);
-    if (grantpt(d->master) != 0 || unlockpt(d->master) != 0)
-        return fail(QStringLiteral("grantpt/unlockpt"));
+    // A pseudo-terminal number that was just freed may still carry a serial-port lock file of a
+    // program that has not yet noticed its own line hang up; that program would make the port look
+    // in use. Skip such numbers (holding them open meanwhile, so they are not handed out again).
+    std::vector<int> skipped;
+    const auto releaseSkipped = qScopeGuard([&skipped] {
+        for (const int fd : skipped)
+            ::close(fd);
+    });
     char name[128];
-    if (ptsname_r(d->master, name, sizeof name) != 0)
-        return fail(QStringLiteral("ptsname"));
+    for (;;) {
+        d->master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (d->master < 0)
+            return fail(QStringLiteral("posix_openpt"));
+        ::fcntl(d->master, F_SETFL, ::fcntl(d->master, F_GETFL) | O_NONBLOCK);
+        ::fcntl(d->master, F_SETFD, FD_CLOEXEC);
+        if (grantpt(d->master) != 0 || unlockpt(d->master) != 0)
+            return fail(QStringLiteral("grantpt/unlockpt"));
+        if (ptsname_r(d->master, name, sizeof name) != 0)
+            return fail(QStringLiteral("ptsname"));
+        if (skipped.size() >= 16 || !serialLockHeld(QString::fromLocal8Bit(name)))
+            break;
+        skipped.push_back(d->master);
+        d->master = -1;
+    }
     d->slavePath = QString::fromLocal8Bit(name);
     d->slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (d->slave < 0)
