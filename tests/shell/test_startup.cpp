@@ -338,7 +338,7 @@ void TestStartup::repickLostPort() {
     QVERIFY(sim->isRunning());
     QCOMPARE(w->cboCommPort->currentIndex(), 1);
     emit w->cboCommPort->activated(1);
-    QVERIFY(w->ocxComm->PortOpen());
+    QVERIFY2(w->ocxComm->PortOpen(), qPrintable(w->statusText()));
 }
 
 void TestStartup::closeWhileWaiting_data() {
