@@ -7,15 +7,19 @@
 
 static const QString crlf = QStringLiteral("\r\n");
 
+// One exchange at a time: a second one would reset the state the first is waiting on.
+bool frmKelvaneProgrammer::exchangeRefused() {
+    if (ExchangeBusy)
+        StatusAppend(QStringLiteral("ERROR: Another command is still waiting for the device") + crlf, false);
+    return ExchangeBusy;
+}
+
 qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Payload, bool WaitReply,
                                          qint16 ReplyLen, qint16 PayloadReplyLen) {
     if (m_unloaded)
         return 1;
-    // One exchange at a time: a second one would reset the state the first is waiting on.
-    if (ExchangeBusy) {
-        StatusAppend(QStringLiteral("ERROR: Another command is still waiting for the device") + crlf, false);
+    if (exchangeRefused())
         return 1;
-    }
     if (ReplyLen < 0 || ReplyLen > 256 || PayloadReplyLen > 256 ||
         (!Payload.isEmpty() && WaitReply && PayloadReplyLen < 4)) {
         StatusAppend(QStringLiteral("ERROR: Reply length out of range") + crlf, false);

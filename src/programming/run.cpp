@@ -9,6 +9,9 @@
 #include <QPushButton>
 
 void frmKelvaneProgrammer::cmdProgram_Click() {
+    // Started while a diagnostic waits, the run would clear that command's log and send nothing.
+    if (exchangeRefused())
+        return;
     CmndButtonEnable(false);
     StatusAppend(QStringLiteral("Programming...\r\n"), true);
     if (!m_frmProgramming)

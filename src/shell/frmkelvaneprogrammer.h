@@ -174,6 +174,7 @@ private:
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
     void endWait();                         // link: releases CommandSend's wait
+    bool exchangeRefused();                 // link: logs and refuses a second exchange while one waits
 
     QString m_programFolder;
     QString m_programBaseName;

@@ -3,6 +3,8 @@
 #include "../link/linkrig.h"
 #include "link/replyreception.h"
 
+#include <QCheckBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -249,15 +251,26 @@ private slots:
         QVERIFY(rig.w->cmdTicket->isEnabled());
     }
 
-    // A second click while a query waits neither clears the log nor disturbs the first query.
+    // A second click while a query waits neither clears the log nor disturbs the first query; a
+    // programming run started then sends nothing.
+    void secondClickRefused_data() {
+        QTest::addColumn<QString>("second");
+        QTest::newRow("Get DIP Settings") << QStringLiteral("cmdGetDIPSettings");
+        QTest::newRow("Program") << QStringLiteral("cmdProgram");
+    }
     void secondClickRefused() {
+        QFETCH(QString, second);
         LinkRig rig;
         rig.open(LinkRig::awaitingReplies(), 3000);
         rig.sim->addFault(fault(SimFault::Delay, 0xAC, 0, 300));
         // The device has the first command and answers it 300 ms later: meanwhile a second click.
         connect(
             rig.sim.get(), &SimDevice::frameReceived, rig.w.get(),
-            [&] { QTest::mouseClick(rig.w->cmdGetDIPSettings, Qt::LeftButton); }, Qt::SingleShotConnection);
+            [&] {
+                rig.w->chkSendAll->setChecked(true);
+                QTest::mouseClick(rig.w->findChild<QPushButton *>(second), Qt::LeftButton);
+            },
+            Qt::SingleShotConnection);
         QTest::mouseClick(rig.w->cmdGetVersionNumber, Qt::LeftButton);
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Another command is still waiting for the device\r\n"
                                            "<0xAC><0x00><0x00><0x00><0x36><0x01>  \r\n\r\n"
