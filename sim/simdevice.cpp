@@ -326,6 +326,22 @@ static bool serialLockHeld(const QString &device) {
     return false;
 }
 
+// Points the published link at target through a temporary link renamed over the old one, so the
+// published name never goes missing.
+bool SimDevice::publishLink(const QString &target) {
+    const QString temp = QStringLiteral("%1.%2.tmp").arg(d->link).arg(::getpid());
+    QFile::remove(temp);
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(temp).constData()) != 0)
+        return false;
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(d->link).constData()) != 0) {
+        const int saved = errno;
+        QFile::remove(temp);
+        errno = saved;
+        return false;
+    }
+    return true;
+}
+
 bool SimDevice::start(const QString &linkPath, QString *error) {
     const auto fail = [this, error](const QString &what) {
         if (error)
@@ -373,17 +389,8 @@ bool SimDevice::start(const QString &linkPath, QString *error) {
     if (::tcsetattr(d->slave, TCSANOW, &tio) != 0)
         return fail(QStringLiteral("tcsetattr"));
 
-    // A temporary link renamed over the old one, so the published name never goes missing.
-    const QString temp = QStringLiteral("%1.%2.tmp").arg(linkPath).arg(::getpid());
-    QFile::remove(temp);
-    if (::symlink(name, QFile::encodeName(temp).constData()) != 0)
-        return fail(QStringLiteral("symlink ") + temp);
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(linkPath).constData()) != 0) {
-        const int saved = errno;
-        QFile::remove(temp);
-        errno = saved;
-        return fail(QStringLiteral("rename to ") + linkPath);
-    }
+    if (!publishLink(d->slavePath))
+        return fail(QStringLiteral("link ") + linkPath);
 
     d->readNotifier = new QSocketNotifier(d->master, QSocketNotifier::Read, this);
     connect(d->readNotifier, &QSocketNotifier::activated, this, &SimDevice::onReadable);
@@ -777,7 +784,12 @@ int SimDevice::respond(quint8 command, int phase, QByteArray reply) {
             ++i;
     }
     if (hangUp) {
+        // A pulled adapter takes its device node along. Leaving the link on the dead slave would let
+        // it lead to whichever pseudo-terminal gets that number next, perhaps another program's.
+        const QString slave = d->slavePath;
         closePty();
+        if (QFileInfo(d->link).symLinkTarget() == slave)
+            publishLink(d->link + QStringLiteral(".hung-up"));
         return -1; // the caller reports the hang-up once the frame is recorded
     }
     if (silent)

@@ -126,6 +126,7 @@ signals:
 
 private:
     void onReadable();
+    bool publishLink(const QString &target);
     // The rest is up to the implementation.
     void processArrived();
     void receive(char byte, qint64 arrivalNs, qint64 readNs);

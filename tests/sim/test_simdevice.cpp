@@ -325,9 +325,14 @@ private slots:
         line->write(hex("AC"));
         QVERIFY(hungUp.wait(3000));
         QVERIFY(!sim->isRunning());
-        QTRY_VERIFY(portErrors.contains(QVariantList{QVariant::fromValue(QSerialPort::ResourceError)}));
+        // The programmer's end fails to read (Qt reports a vanished device as a resource or a read
+        // error), and the link leads nowhere until the device starts again.
+        QTRY_VERIFY(!portErrors.isEmpty());
+        const auto error = portErrors.first().first().value<QSerialPort::SerialPortError>();
+        QVERIFY(error == QSerialPort::ResourceError || error == QSerialPort::ReadError);
         QVERIFY(line->received.isEmpty());
-        QCOMPARE(QFileInfo(link()).symLinkTarget(), oldSlave); // until the device starts again
+        QVERIFY(QFileInfo(link()).isSymLink());
+        QVERIFY(!QFileInfo::exists(link()));
 
         QVERIFY(sim->start(link()));
         QVERIFY(sim->slavePath() != oldSlave);
