@@ -1,9 +1,9 @@
 #pragma once
 
-// The programmer's end of a line to the simulated device: a QSerialPort opened as the
-// programmer opens it, read through the event loop so the device (in the same thread) runs.
+// The programmer's end of a line to the simulated device: a QSerialPort (8N1, no flow control
+// by default, as the programmer opens it), read through the event loop so the device (in the
+// same thread) runs.
 
-#include <QByteArray>
 #include <QSerialPort>
 #include <QTest>
 
@@ -11,7 +11,6 @@ inline QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
 }
 
-// The programmer's end of the line.
 struct Line {
     QSerialPort port;
     QByteArray received;
@@ -19,10 +18,6 @@ struct Line {
     bool open(const QString &path, qint32 baud = 9600) {
         port.setPortName(path);
         port.setBaudRate(baud);
-        port.setDataBits(QSerialPort::Data8);
-        port.setParity(QSerialPort::NoParity);
-        port.setStopBits(QSerialPort::OneStop);
-        port.setFlowControl(QSerialPort::NoFlowControl);
         return port.open(QIODevice::ReadWrite);
     }
     void write(const QByteArray &bytes) {
@@ -30,13 +25,8 @@ struct Line {
         port.flush();
     }
     // The next n bytes from the device, or fewer when they do not come in time.
-    QByteArray read(int n, int timeoutMs = 3000) {
-        [[maybe_unused]] const bool complete = QTest::qWaitFor(
-            [&] {
-                received += port.readAll();
-                return received.size() >= n;
-            },
-            timeoutMs);
+    QByteArray read(int n) {
+        (void)QTest::qWaitFor([&] { return (received += port.readAll()).size() >= n; }, 3000);
         const QByteArray bytes = received.left(n);
         received.remove(0, bytes.size());
         return bytes;
