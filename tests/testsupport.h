@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 struct ProgramFolder {
     QTemporaryDir dir;
@@ -59,3 +61,17 @@ inline std::unique_ptr<frmKelvaneProgrammer> openWindow(const ProgramFolder &fol
 {
     return std::make_unique<frmKelvaneProgrammer>(folder.exe());
 }
+
+// While it lives, no file of this process can grow beyond `bytes`: a disk that fills up mid-write.
+struct FileSizeLimit {
+    rlimit saved{};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of the end of the process
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+};
