@@ -9,39 +9,29 @@
 class TestOptionRules : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
-    void printTicketsClearsDollars();
-    void printDollarsGatesDetails();
-    void untickPrintTickets();
-    void everyClickTicksOptionsSection();
-    void startUpAppliesRules_data();
-    void startUpAppliesRules();
+    void init() { folder = std::make_unique<ProgramFolder>(); }
+    void cleanup() {
+        w.reset();
+        folder.reset();
+    }
+    void cascades_data();
+    void cascades();
     void bonusKeyFilter();
 
 private:
     void open(quint8 options);
-    // On the indicator: the middle of the box may lie beyond a short caption.
-    void click(int box) {
-        QTest::mouseClick(w->chkOptions.at(box), Qt::LeftButton, {},
-                          QPoint(6, w->chkOptions.at(box)->height() / 2));
+    QList<int> boxes(bool (QCheckBox::*state)() const, bool wanted) const {
+        QList<int> found;
+        for (int i = 0; i < w->chkOptions.size(); ++i) {
+            if ((w->chkOptions.at(i)->*state)() == wanted)
+                found.append(i);
+        }
+        return found;
     }
-    QList<int> ticked() const;
-    QList<int> greyed() const;
 
     std::unique_ptr<ProgramFolder> folder;
     std::unique_ptr<frmKelvaneProgrammer> w;
 };
-
-void TestOptionRules::init() {
-    folder = std::make_unique<ProgramFolder>();
-}
-
-void TestOptionRules::cleanup() {
-    w.reset();
-    folder.reset();
-}
 
 void TestOptionRules::open(quint8 options) {
     // No device is needed: the rules work on the window alone.
@@ -51,96 +41,46 @@ void TestOptionRules::open(quint8 options) {
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 }
 
-QList<int> TestOptionRules::ticked() const {
-    QList<int> boxes;
-    for (int i = 0; i < w->chkOptions.size(); ++i) {
-        if (w->chkOptions.at(i)->isChecked())
-            boxes.append(i);
-    }
-    return boxes;
-}
-
-QList<int> TestOptionRules::greyed() const {
-    QList<int> boxes;
-    for (int i = 0; i < w->chkOptions.size(); ++i) {
-        if (!w->chkOptions.at(i)->isEnabled())
-            boxes.append(i);
-    }
-    return boxes;
-}
-
-void TestOptionRules::printTicketsClearsDollars() {
-    open(0x98); // Print Dollars, Print Nickels, Print Dollar Sign
-    QCOMPARE(ticked(), (QList<int>{3, 4, 7}));
-    QCOMPARE(int(w->Options), 0x98);
-    click(5);
-    QCOMPARE(ticked(), QList<int>{5});
-    QCOMPARE(greyed(), (QList<int>{3, 4, 6, 7}));
-    QCOMPARE(int(w->Options), 0x20);
-}
-
-void TestOptionRules::printDollarsGatesDetails() {
-    open(0xD8); // Print Dollars with all three details
-    QCOMPARE(ticked(), (QList<int>{3, 4, 6, 7}));
-    click(3);
-    QCOMPARE(ticked(), QList<int>{});
-    QCOMPARE(greyed(), (QList<int>{4, 6, 7}));
-    QCOMPARE(int(w->Options), 0x00);
-    click(3);
-    QCOMPARE(ticked(), QList<int>{3});
-    QCOMPARE(greyed(), QList<int>{});
-    QCOMPARE(int(w->Options), 0x08);
-}
-
-void TestOptionRules::untickPrintTickets() {
-    open(0x20);
-    QCOMPARE(greyed(), (QList<int>{3, 4, 6, 7}));
-    click(5);
-    QCOMPARE(ticked(), QList<int>{});
-    QCOMPARE(greyed(), (QList<int>{4, 6, 7}));
-    click(4); // greyed: the click does nothing
-    QCOMPARE(ticked(), QList<int>{});
-    click(3);
-    click(4);
-    click(6);
-    QCOMPARE(ticked(), (QList<int>{3, 4, 6}));
-    QCOMPARE(int(w->Options), 0x58);
-}
-
-void TestOptionRules::everyClickTicksOptionsSection() {
-    open(0x98);
-    for (const int box : {0, 1, 5, 5, 3, 7, 0}) {
-        w->chkSend.at(1)->setChecked(false);
-        click(box);
-        QVERIFY2(w->chkSend.at(1)->isChecked(), qPrintable(QStringLiteral("box %1").arg(box)));
-    }
-    QCOMPARE(ticked(), (QList<int>{1, 3, 7}));
-    QCOMPARE(int(w->Options), 0x8A);
-}
-
-void TestOptionRules::startUpAppliesRules_data() {
-    QTest::addColumn<int>("options");
+void TestOptionRules::cascades_data() {
+    QTest::addColumn<int>("options"); // as stored in the settings file
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::addColumn<QList<int>>("ticked");
+    QTest::addColumn<QList<int>>("greyed");
     QTest::addColumn<int>("result");
-    QTest::addColumn<QList<int>>("boxes");
-    QTest::newRow("tickets win over dollars") << 0xF8 << 0x20 << QList<int>{5};
-    QTest::newRow("details without dollars") << 0xD3 << 0x03 << QList<int>{0, 1};
-    QTest::newRow("hidden Use Bonus kept") << 0x0C << 0x0C << QList<int>{2, 3};
-    QTest::newRow("consistent set kept") << 0xDB << 0xDB << QList<int>{0, 1, 3, 4, 6, 7};
+    using B = QList<int>;
+    // Start-up applies the rules to the stored byte.
+    QTest::newRow("start: tickets win over dollars") << 0xF8 << B{} << B{5} << B{3, 4, 6, 7} << 0x20;
+    QTest::newRow("start: details without dollars") << 0xD3 << B{} << B{0, 1} << B{4, 6, 7} << 0x03;
+    QTest::newRow("start: hidden Use Bonus kept") << 0x0C << B{} << B{2, 3} << B{} << 0x0C;
+    QTest::newRow("Print Tickets clears dollars") << 0x98 << B{5} << B{5} << B{3, 4, 6, 7} << 0x20;
+    QTest::newRow("untick Print Dollars") << 0xD8 << B{3} << B{} << B{4, 6, 7} << 0x00;
+    QTest::newRow("tick it again: details stay unticked") << 0xD8 << B{3, 3} << B{3} << B{} << 0x08;
+    QTest::newRow("untick Print Tickets; greyed box ignores a click")
+        << 0x20 << B{5, 4} << B{} << B{4, 6, 7} << 0x00;
+    QTest::newRow("details after dollars") << 0x20 << B{5, 3, 4, 6} << B{3, 4, 6} << B{} << 0x58;
+    QTest::newRow("clicks undone by the rules")
+        << 0x98 << B{0, 1, 5, 5, 3, 7, 0} << B{1, 3, 7} << B{} << 0x8A;
 }
 
-void TestOptionRules::startUpAppliesRules() {
+void TestOptionRules::cascades() {
     QFETCH(int, options);
+    QFETCH(QList<int>, clicks);
+    QFETCH(QList<int>, ticked);
+    QFETCH(QList<int>, greyed);
     QFETCH(int, result);
-    QFETCH(QList<int>, boxes);
     open(quint8(options));
+    for (const int box : clicks) {
+        QCheckBox *const b = w->chkOptions.at(box);
+        const bool enabled = b->isEnabled();
+        w->chkSend.at(1)->setChecked(false);
+        // On the indicator: the middle of the box may lie beyond a short caption.
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+        // Every click on an enabled box ticks "Options and Game Numbers", even one the rules undo.
+        QVERIFY2(w->chkSend.at(1)->isChecked() == enabled, qPrintable(QStringLiteral("box %1").arg(box)));
+    }
+    QCOMPARE(boxes(&QCheckBox::isChecked, true), ticked);
+    QCOMPARE(boxes(&QCheckBox::isEnabled, false), greyed);
     QCOMPARE(int(w->Options), result);
-    QCOMPARE(ticked(), boxes);
-    // The table holds: no greyed box is ticked.
-    for (const int i : greyed())
-        QVERIFY(!w->chkOptions.at(i)->isChecked());
-    QCOMPARE(w->chkOptions.at(3)->isEnabled(), !w->chkOptions.at(5)->isChecked());
-    for (const int i : {4, 6, 7})
-        QCOMPARE(w->chkOptions.at(i)->isEnabled(), w->chkOptions.at(3)->isChecked());
 }
 
 void TestOptionRules::bonusKeyFilter() {
