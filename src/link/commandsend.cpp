@@ -66,6 +66,21 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
                      false);
         return true;
     };
+    enum class PhaseEnd { Passed, Failed, Gone };
+    // One phase: writes its bytes, then awaits the reply and checks the command code at
+    // checkedIndex. Gone: the window was destroyed meanwhile and must not be touched.
+    const auto phase = [&](const QByteArray &bytes, int checkedIndex) {
+        if (!write(bytes))
+            return PhaseEnd::Failed;
+        if (!WaitReply || HardwareType <= 0)
+            return PhaseEnd::Passed;
+        const WaitEnd end = replyWait();
+        if (end == WaitEnd::Gone)
+            return PhaseEnd::Gone;
+        if (end == WaitEnd::Aborted || checkFailed(checkedIndex))
+            return PhaseEnd::Failed;
+        return PhaseEnd::Passed;
+    };
 
     ExchangeBusy = true;
     ReplyIndex = 0;
@@ -74,47 +89,20 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
     CommandCode = Command;
     ReplyDone = false;
     PayloadPhase = false;
-    qint16 result = 0;
-    if (!write(QByteArray(1, char(quint8(Command))))) {
-        ExchangeBusy = false;
-        return 1;
-    }
-    if (WaitReply && HardwareType > 0) {
-        const WaitEnd end = replyWait();
-        if (end == WaitEnd::Gone)
-            return 1;
-        if (end == WaitEnd::Aborted) {
-            ExchangeBusy = false;
-            return 1;
-        }
-        if (checkFailed(0))
-            result = 1;
-    }
+    PhaseEnd end = phase(QByteArray(1, char(quint8(Command))), 0);
 
-    if (!Payload.isEmpty() && result == 0) {
+    if (!Payload.isEmpty() && end == PhaseEnd::Passed) {
         ReplyIndex = 0;
         ReplyExpected = HardwareType > 0 ? PayloadReplyLen : 0;
         TimedOut = false;
         ReplyDone = false;
         PayloadPhase = true;
-        if (!write(Payload)) {
-            ExchangeBusy = false;
-            return 1;
-        }
-        if (WaitReply && HardwareType > 0) {
-            const WaitEnd end = replyWait();
-            if (end == WaitEnd::Gone)
-                return 1;
-            if (end == WaitEnd::Aborted) {
-                ExchangeBusy = false;
-                return 1;
-            }
-            if (checkFailed(PayloadReplyLen - 4))
-                result = 1;
-        }
+        end = phase(Payload, PayloadReplyLen - 4);
     }
+    if (end == PhaseEnd::Gone)
+        return 1;
     ExchangeBusy = false;
-    return result;
+    return end == PhaseEnd::Passed ? 0 : 1;
 }
 
 void frmKelvaneProgrammer::ocxTimer_Timer() {
