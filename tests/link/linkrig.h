@@ -32,6 +32,13 @@ struct LinkRig {
             w->ocxTimer->setInterval(timerMs);
     }
 
+    // Arms a device fault written as for kelvane-sim --fault: "silence:AC", "delay:A1:1:450".
+    void fault(const QString &text) {
+        SimFault f;
+        QVERIFY2(simFaultParse(text, &f), qPrintable(text));
+        sim->addFault(f);
+    }
+
     QString log() const { return w->statusText(); }
     int count(const QString &text) const { return log().count(text); }
     QString setting(const QString &key) const {
