@@ -113,7 +113,6 @@ void TestStartup::storedValues() {
     // Loading ticks send boxes through the change handlers; the window still opens with none ticked.
     for (const QCheckBox *box : std::as_const(w->chkSend))
         QVERIFY(!box->isChecked());
-    QVERIFY(!w->chkSendAll->isChecked());
 
     // Shut-down writes what the window settled on.
     w->txtDumpMemCnt->setText(QStringLiteral("16"));
