@@ -1,4 +1,4 @@
-// The serial control's port names and errors, and choosing and opening the port from the window:
+// The serial control's errors, and choosing and opening the port from the window:
 // failures, the restore of the previous port, "None", the baud rate and the hardware type.
 #include "linkrig.h"
 

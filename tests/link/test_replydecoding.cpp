@@ -21,8 +21,7 @@ private slots:
         const QString decoded =
             QStringLiteral("Status   = 00010010\r\nOptions  = 10000001\r\nSerial # = 1234\r\n\r\n");
         row("free text: CR LF gives two line breaks", 0, false, "4F4B0D0A", "OK\r\n\r\n");
-        row("free text: bell", 0, false, "07", "<0x07>");
-        row("free text: edges of printable", 0, false, "1F207E7FE9", "<0x1F> ~<0x7F><0xE9>");
+        row("free text: bell, edges of printable", 0, false, "071F207E7FE9", "<0x07><0x1F> ~<0x7F><0xE9>");
         row("command reply", 4, false, "A10A0000", "<0xA1><0x0A><0x00><0x00>  ");
         row("payload reply", 4, true, "A1000000", "<0xA1><0x00><0x00><0x00> OK\r\n");
         row("audit ticket", 4, false, "A0010203", "<0xA0><0x01><0x02><0x03>\r\n");
