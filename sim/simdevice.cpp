@@ -810,7 +810,8 @@ int SimDevice::enqueue(const QByteArray &bytes, qint64 delayNs, int piece, bool 
         return 0;
     const qint64 byteTime = byteNs();
     const int replyId = isReply ? d->nextReplyId++ : 0;
-    qint64 due = qMax(d->now() + delayNs, d->lastDueNs + byteTime);
+    // A byte reaches the other end when its stop bit has gone out, one byte time after it starts.
+    qint64 due = qMax(d->now() + delayNs, d->lastDueNs) + byteTime;
     for (int i = 0; i < bytes.size(); ++i) {
         if (piece > 0 && i > 0 && i % piece == 0)
             due += splitGapNs;
