@@ -257,6 +257,7 @@ struct SimDevice::Private {
     int slave = -1; // held open so the master never sees a hang-up while the programmer's port is closed
     QString link;
     QString slavePath;
+    QString publishedTarget; // what the link was last pointed at by this device; empty once removed
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer rxTimer;
@@ -339,6 +340,7 @@ bool SimDevice::publishLink(const QString &target) {
         errno = saved;
         return false;
     }
+    d->publishedTarget = target;
     return true;
 }
 
@@ -404,11 +406,16 @@ bool SimDevice::start(const QString &linkPath, QString *error) {
 }
 
 void SimDevice::stop() {
-    const bool ours = !d->slavePath.isEmpty() && QFileInfo(d->link).isSymLink() &&
-                      QFileInfo(d->link).symLinkTarget() == d->slavePath;
+    // Remove the link only while it is still the one this device published: another device may
+    // have published the same name since, even with the same pseudo-terminal number.
+    char target[4096];
+    const ssize_t length = ::readlink(QFile::encodeName(d->link).constData(), target, sizeof target);
+    const bool ours = !d->publishedTarget.isEmpty() && length > 0 &&
+                      QFile::decodeName(QByteArray(target, int(length))) == d->publishedTarget;
     closePty();
     if (ours)
         QFile::remove(d->link);
+    d->publishedTarget.clear();
 }
 
 void SimDevice::closePty() {
