@@ -30,19 +30,18 @@ QString commTestText(const quint8 (&ReplyBuffer)[256]) {
            QStringLiteral("Serial # = ") + QString::number(serial) + crlf + crlf;
 }
 
-QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase) {
-    switch (ReplyBuffer[0]) {
-    case 0xAB:
+QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase, qint32 CommandCode) {
+    if (PayloadPhase)
+        return QStringLiteral(" OK") + crlf;
+    if (ReplyBuffer[0] == CommandCode && CommandCode == 0xAB)
         return crlf + crlf + commTestText(ReplyBuffer);
-    case 0xA0:
+    if (ReplyBuffer[0] == CommandCode && CommandCode == 0xA0)
         return crlf;
-    default:
-        return PayloadPhase ? QStringLiteral(" OK") + crlf : QStringLiteral("  ");
-    }
+    return QStringLiteral("  ");
 }
 
 QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
-                          bool PayloadPhase, const QByteArray &bytes, bool *completed) {
+                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed) {
     QString text;
     if (completed)
         *completed = false;
@@ -58,7 +57,7 @@ QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16
             if (ReplyExpected == 0) {
                 if (completed)
                     *completed = true;
-                text += replyCompletionText(ReplyBuffer, PayloadPhase);
+                text += replyCompletionText(ReplyBuffer, PayloadPhase, CommandCode);
             }
         } else {
             text += freeText(b);
@@ -73,8 +72,8 @@ void frmKelvaneProgrammer::ocxComm_OnComm() {
     // Every byte taken is walked, including any that arrived after the count was read.
     const QByteArray bytes = ocxComm->Input();
     bool completed = false;
-    const QString text =
-        replyBytesReceive(ReplyBuffer, ReplyIndex, ReplyExpected, PayloadPhase, bytes, &completed);
+    const QString text = replyBytesReceive(ReplyBuffer, ReplyIndex, ReplyExpected, PayloadPhase, CommandCode,
+                                           bytes, &completed);
     if (completed) {
         ocxTimer->stop();
         ReplyDone = true;

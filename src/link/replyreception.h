@@ -13,10 +13,11 @@ QString hexForm(quint8 b);
 // break, printable characters show as themselves, anything else in hex form.
 QString freeText(quint8 b);
 
-// What follows a completed reply, chosen by its first byte: the comm-test decoding for 0xAB,
-// a line break for 0xA0 (audit ticket), otherwise " OK" and a line break after a payload, or
-// two spaces after a command byte.
-QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase);
+// What follows a completed reply. A payload's reply always ends in " OK" and a line break. The
+// reply to the command byte ends in two spaces, except where it echoes the command that was sent
+// and that command is the comm test (0xAB: its decoding) or the audit ticket (0xA0: a line break).
+// A data byte can so never pass for a comm-test or ticket reply.
+QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase, qint32 CommandCode);
 
 // The comm-test reply's decoding: the status and options bits and the serial number, or the
 // mismatch line when the marker bytes 4 to 7 are not 00 55 AA FF.
@@ -26,4 +27,4 @@ QString commTestText(const quint8 (&ReplyBuffer)[256]);
 // counted; the reply completes when ReplyExpected reaches 0, and *completed is then set (the
 // caller stops the timer and ends the wait). Returns the text to append to the status log.
 QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
-                          bool PayloadPhase, const QByteArray &bytes, bool *completed);
+                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed);
