@@ -10,7 +10,10 @@ static const QString crlf = QStringLiteral("\r\n");
 // Whole number in the given base, digits only (QString::toUInt alone would take "0x", signs and
 // inner blanks).
 static std::optional<uint> digitsParse(const QString &text, int base) {
-    const QString digits = text.trimmed();
+    QString digits = text.trimmed();
+    // Leading zeros do not count against the length: "0000001A2" is the address 1A2.
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits.remove(0, 1);
     if (digits.isEmpty() || digits.size() > 8)
         return std::nullopt;
     for (const QChar c : digits) {

@@ -9,11 +9,13 @@
 #include <optional>
 
 // The dump's start address: hexadecimal digits in either case, no prefix, 0 to 7FFF.
-// Blanks around the digits are allowed; anything else gives no value.
+// Blanks around the digits and any number of leading zeros are allowed; anything else gives no
+// value.
 std::optional<quint16> dumpAddressParse(const QString &text);
 
 // The dump's byte count: decimal digits, 0 to 252 (the answer, count + 4 bytes, must fit the
-// 256-byte reply buffer). Blanks around the digits are allowed; anything else gives no value.
+// 256-byte reply buffer). Blanks around the digits and leading zeros are allowed; anything else
+// gives no value.
 std::optional<quint8> dumpCountParse(const QString &text);
 
 // The three payload bytes: address low byte, address high byte, count.

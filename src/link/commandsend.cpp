@@ -52,7 +52,7 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
     // Writes one phase's bytes; false (with the reason logged) when the port has closed meanwhile.
     const auto write = [this](const QByteArray &bytes) {
         if (!ocxComm->PortOpen()) {
-            StatusAppend(QStringLiteral("ERROR: Communications port not open") + crlf, false);
+            StatusAppend(portNotOpenText(), false);
             return false;
         }
         ocxComm->Output(bytes);

@@ -1,8 +1,16 @@
 #include "link/ocxcomm.h"
+#include "link/statuslog.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
 
 QString commErrorText(int number) {
     switch (number) {
@@ -114,8 +122,41 @@ static CommError makeError(int number) {
     return CommError{number, commErrorText(number)};
 }
 
+CommError OcxComm::portError(int number) const {
+    // The operator sees the port as chosen in the list and what it was tried as, so a missing
+    // adapter or a wrong choice shows at once: "COM3 (/dev/ttyS2) not found".
+    QString what;
+    switch (number) {
+    case commErrPortNotFound:
+        what = QStringLiteral("not found");
+        break;
+    case commErrPermission:
+        what = QStringLiteral("may not be opened (permission denied)");
+        break;
+    case commErrInUse:
+        what = QStringLiteral("is in use by another program");
+        break;
+    case commErrAlreadyOpen:
+        what = QStringLiteral("is already open");
+        break;
+    case commErrUnsupported:
+        what = QStringLiteral("does not accept the line settings");
+        break;
+    case commErrResource:
+        what = QStringLiteral("is no longer available");
+        break;
+    default:
+        return makeError(number);
+    }
+    const QString device = QDir::toNativeSeparators(deviceName());
+    const QString port = QStringLiteral("COM%1").arg(m_commPort);
+    const QString name = device == port ? port : QStringLiteral("%1 (%2)").arg(port, messageQuote(device));
+    return CommError{number, name + QLatin1Char(' ') + what};
+}
+
 OcxComm::OcxComm(const QString &programFolder, QObject *parent)
     : QObject(parent), m_programFolder(programFolder), m_port(new QSerialPort(this)) {
+    m_clock.start();
     connect(m_port, &QSerialPort::readyRead, this, [this] {
         if (m_port->bytesAvailable() <= 0)
             return;
@@ -170,9 +211,9 @@ CommError OcxComm::applySettings() {
                     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (ok)
         return {};
-    const CommError error = makeError(serialErrorNumber(m_port->error(), m_port->portName()));
+    const CommError error = portError(serialErrorNumber(m_port->error(), m_port->portName()));
     m_port->clearError();
-    return error.number ? error : makeError(commErrUnsupported);
+    return error.number ? error : portError(commErrUnsupported);
 }
 
 bool OcxComm::PortOpen() const {
@@ -187,7 +228,7 @@ CommError OcxComm::setPortOpen(bool open) {
         return {};
     }
     if (m_port->isOpen())
-        return makeError(commErrAlreadyOpen);
+        return portError(commErrAlreadyOpen);
     const QString device = deviceName();
     // Open the device a "COMn" link leads to, so the port's lock file names the real device: two
     // programs reaching one adapter through different links then see each other, and links of the
@@ -198,7 +239,7 @@ CommError OcxComm::setPortOpen(bool open) {
     ++m_opening;
     m_losing = false;
     if (!m_port->open(QIODevice::ReadWrite)) {
-        const CommError error = makeError(serialErrorNumber(m_port->error(), device));
+        const CommError error = portError(serialErrorNumber(m_port->error(), device));
         m_port->clearError();
         return error;
     }
@@ -209,6 +250,7 @@ CommError OcxComm::setPortOpen(bool open) {
     }
     // Bytes the device sent before we listened belong to nobody's exchange.
     m_port->clear();
+    m_lineFreeNs = 0;
     return {};
 }
 
@@ -218,6 +260,32 @@ void OcxComm::Output(const QByteArray &bytes) {
     m_port->write(bytes);
     // Send at once rather than on the next pass of the event loop: the device is waiting.
     m_port->flush();
+    // Ten bits a byte (start, 8 data, stop), after whatever is still on the line.
+    CommSettings s;
+    commSettingsParse(m_settings, &s);
+    const qint64 now = m_clock.nsecsElapsed();
+    m_lineFreeNs = qMax(now, m_lineFreeNs) + bytes.size() * 10 * 1'000'000'000LL / s.baud;
+}
+
+int OcxComm::OutBufferCount() const {
+    if (!m_port->isOpen())
+        return 0;
+    qint64 queued = m_port->bytesToWrite();
+#ifdef Q_OS_WIN
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (ClearCommError(m_port->handle(), &errors, &status))
+        queued += status.cbOutQue;
+#else
+    int driver = 0;
+    if (::ioctl(m_port->handle(), TIOCOUTQ, &driver) == 0)
+        queued += driver;
+#endif
+    CommSettings s;
+    commSettingsParse(m_settings, &s);
+    const qint64 byteNs = 10 * 1'000'000'000LL / s.baud;
+    const qint64 onLine = (m_lineFreeNs - m_clock.nsecsElapsed() + byteNs - 1) / byteNs;
+    return int(qMax(queued, onLine));
 }
 
 int OcxComm::InBufferCount() const {

@@ -4,6 +4,7 @@
 // (port number, settings string, open state, output, input and the receive notification).
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -67,6 +68,9 @@ public:
     bool PortOpen() const;
     CommError setPortOpen(bool open);
     void Output(const QByteArray &bytes); // writes nothing when closed (callers check first)
+    // Bytes written but not yet on the far end of the line: Qt's buffer, the driver's queue, and
+    // what the line still takes at its speed (the UART's own buffer is not counted by the driver).
+    int OutBufferCount() const;
     int InBufferCount() const;
     QByteArray Input(); // every waiting byte, removed from the buffer
     int CommEvent() const { return m_commEvent; }
@@ -81,6 +85,7 @@ private:
     void handleError(int error);
     void closeLostPort(int opening, const QString &reason);
     CommError applySettings();
+    CommError portError(int number) const; // the error with a description naming the port
 
     QString m_programFolder;
     QSerialPort *m_port = nullptr;
@@ -89,4 +94,6 @@ private:
     int m_commEvent = 0;
     bool m_losing = false; // a lost port is being closed; further errors are its echo
     int m_opening = 0;     // counts openings, so a late close never hits a newer opening
+    QElapsedTimer m_clock;
+    qint64 m_lineFreeNs = 0; // on m_clock: when the bytes written so far have all left the line
 };

@@ -66,10 +66,13 @@ void frmKelvaneProgrammer::cboCommBaudRate_Click() {
 void frmKelvaneProgrammer::optHardwareType_Click(int Index) {
     HardwareType = Index;
     const bool enable = Index > 0;
-    cmdTestComm->setEnabled(enable);
-    // With the PIC16F877 no reply is awaited, so these two would only show stale buffer bytes.
-    cmdGetVersionNumber->setEnabled(enable);
-    cmdGetDIPSettings->setEnabled(enable);
+    // A programming run keeps every command button off until its end, which applies this rule.
+    if (!ProgramRunning) {
+        cmdTestComm->setEnabled(enable);
+        // With the PIC16F877 no reply is awaited, so these two would only show stale buffer bytes.
+        cmdGetVersionNumber->setEnabled(enable);
+        cmdGetDIPSettings->setEnabled(enable);
+    }
     framePrinterBaudRate->setEnabled(enable);
     for (QRadioButton *const button : std::as_const(optPrinterBaudRate))
         button->setEnabled(enable);
@@ -92,4 +95,12 @@ void frmKelvaneProgrammer::onPortLost(const QString &reason) {
         ocxTimer->stop();
         endWait();
     }
+}
+
+QString frmKelvaneProgrammer::portNotOpenText() const {
+    // A port shown in the list but closed was lost or failed to open; "None" closes it on purpose.
+    QString text = QStringLiteral("ERROR: Communications port not open");
+    if (cboCommPort->currentIndex() > 0)
+        text += QStringLiteral(" - choose the port again in the Comm Port list");
+    return text + crlf;
 }

@@ -13,6 +13,23 @@ QString ByteToBinary(quint8 Value) {
     return bits;
 }
 
+QString codePointName(char32_t code) {
+    return QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString messageQuote(const QString &text) {
+    QString quoted;
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph)
+            quoted += codePointName(c);
+        else
+            quoted += QString::fromUcs4(&c, 1);
+    }
+    return quoted;
+}
+
 namespace {
 
 // The box holds '\n' line breaks; the log holds CR LF. A CR whose LF comes with the next append

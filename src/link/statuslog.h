@@ -7,6 +7,12 @@ class QPlainTextEdit;
 // Bit string of a byte, most significant bit first: 165 -> "10100101".
 QString ByteToBinary(quint8 Value);
 
+// A character by its Unicode number: "U+0009", "U+1F600".
+QString codePointName(char32_t code);
+// Text quoted in a message, each control character (and line or paragraph separator) shown by
+// its Unicode number only, so a tab or a line break from a box cannot break or hide the line.
+QString messageQuote(const QString &text);
+
 // The status log's text as the program sees it (CR LF line breaks), mirrored into the box.
 // Before each append a log longer than 20000 characters is cut to its last 2000.
 class StatusLog {

@@ -2,6 +2,7 @@
 // encoders and hands it to CommandSend. A payload that cannot be built is reported here and
 // nothing is sent, so the run stops at this section.
 
+#include "link/statuslog.h"
 #include "programming/encoders.h"
 #include "shell/frmkelvaneprogrammer.h"
 
@@ -13,10 +14,12 @@ namespace {
 
 const QString crlf = QStringLiteral("\r\n");
 
-QString codePointName(const QString &character) {
+// "\"→\" (U+2192)", or for a character that cannot be shown, "U+0085" alone.
+QString characterName(const QString &character) {
     const QList<uint> ucs4 = character.toUcs4();
-    const uint code = ucs4.isEmpty() ? 0 : ucs4.first();
-    return QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper();
+    const QString code = codePointName(ucs4.isEmpty() ? 0 : ucs4.first());
+    const QString shown = messageQuote(character);
+    return shown == code ? code : QStringLiteral("\"%1\" (%2)").arg(shown, code);
 }
 
 QString bonusErrorText(BonusError error) {
@@ -48,7 +51,7 @@ qint16 frmKelvaneProgrammer::OptionsGameSend() {
     const std::optional<QByteArray> payload = optionsGamePayload(Options, games, &badGame);
     if (!payload) {
         StatusAppend(QStringLiteral("ERROR: %1 \"%2\" is not a hexadecimal game number")
-                             .arg(lblGameNumber.at(badGame)->text(), games.at(badGame)) +
+                             .arg(lblGameNumber.at(badGame)->text(), messageQuote(games.at(badGame))) +
                          crlf,
                      false);
         return 1;
@@ -71,8 +74,8 @@ qint16 frmKelvaneProgrammer::TextSend(qint16 TextKind) {
     const std::optional<TextBlocks> text =
         textBlocks(boxText(location ? txtLocationInfo : txtDisclaimer), &badChar);
     if (!text) {
-        StatusAppend(QStringLiteral("ERROR: %1: the character \"%2\" (%3) has no Windows-1252 code")
-                             .arg(name, badChar, codePointName(badChar)) +
+        StatusAppend(QStringLiteral("ERROR: %1: the character %2 has no Windows-1252 code")
+                             .arg(name, characterName(badChar)) +
                          crlf,
                      false);
         return 1;
@@ -84,10 +87,10 @@ qint16 frmKelvaneProgrammer::TextSend(qint16 TextKind) {
             return 1;
     }
     if (text->charactersNotSent > 0) {
-        StatusAppend(QStringLiteral("WARNING: %1 is too long for the device: the last %2 characters were "
-                                    "not sent")
-                             .arg(name)
-                             .arg(text->charactersNotSent) +
+        const QString lost = text->charactersNotSent == 1
+                                 ? QStringLiteral("the last character was")
+                                 : QStringLiteral("the last %1 characters were").arg(text->charactersNotSent);
+        StatusAppend(QStringLiteral("WARNING: %1 is too long for the device: %2 not sent").arg(name, lost) +
                          crlf,
                      false);
     }
@@ -103,7 +106,8 @@ qint16 frmKelvaneProgrammer::BonusSend() {
     const std::optional<QByteArray> payload = bonusPayload(texts, &badField, &error);
     if (!payload) {
         StatusAppend(QStringLiteral("ERROR: %1 \"%2\" %3")
-                             .arg(lblBonus.at(badField)->text(), texts.at(badField), bonusErrorText(error)) +
+                             .arg(lblBonus.at(badField)->text(), messageQuote(texts.at(badField)),
+                                  bonusErrorText(error)) +
                          crlf,
                      false);
         return 1;

@@ -14,6 +14,7 @@ private slots:
         QTest::newRow("address lower case") << true << "ff" << 0xFF;
         QTest::newRow("address highest, leading zeros") << true << "0007fff" << 0x7FFF;
         QTest::newRow("address blanks around") << true << " 10 " << 0x10;
+        QTest::newRow("address, leading zeros beyond eight digits") << true << "00000000001A2" << 0x1A2;
         QTest::newRow("address 8000 is outside") << true << "8000" << -1;
         QTest::newRow("address empty") << true << "" << -1;
         QTest::newRow("address 0x prefix") << true << "0x10" << -1;
@@ -21,6 +22,8 @@ private slots:
         QTest::newRow("address huge") << true << "123456789ABCDEF" << -1;
         QTest::newRow("count 0") << false << "0" << 0;
         QTest::newRow("count 252 fills the buffer") << false << "252" << 252;
+        QTest::newRow("count, leading zeros") << false << "000000000016" << 16;
+        QTest::newRow("count zero, many digits") << false << "0000000000" << 0;
         QTest::newRow("count 253") << false << "253" << -1;
         QTest::newRow("count negative") << false << "-1" << -1;
         QTest::newRow("count empty") << false << "" << -1;

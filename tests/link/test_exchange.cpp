@@ -143,7 +143,10 @@ private slots:
         QCOMPARE(rig.log(), logAfter);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
-        QCOMPARE(rig.log(), logAfter + QStringLiteral("ERROR: Communications port not open\r\n"));
+        QCOMPARE(rig.log(),
+                 logAfter +
+                     QStringLiteral("ERROR: Communications port not open - choose the port again in the Comm "
+                                    "Port list\r\n"));
     }
 
     // Closing the window while an exchange waits ends the wait; shut-down still saves the settings.

@@ -20,9 +20,41 @@ private slots:
         QVERIFY(!comm.setPortOpen(true));
         const CommError busy = other.setPortOpen(true);
         QCOMPARE(busy.number, int(commErrInUse));
-        QCOMPARE(busy.description, QStringLiteral("Port already in use"));
+        QCOMPARE(busy.description, "COM1 (" + folder.file("COM1") + ") is in use by another program");
         QVERIFY(!comm.setPortOpen(false));
         QVERIFY(!other.setPortOpen(true));
+    }
+
+    // List position n is COMn, which is the device /dev/ttyS(n-1) unless the program's folder has an
+    // entry "COMn" (on Windows the port COMn itself).
+    void portNames_data() {
+        QTest::addColumn<int>("n");
+        for (int n = 1; n <= 12; ++n)
+            QTest::newRow(qPrintable(QStringLiteral("COM%1").arg(n))) << n;
+    }
+    void portNames() {
+        QFETCH(int, n);
+        ProgramFolder folder;
+        OcxComm comm(folder.path());
+        QVERIFY(!comm.setCommPort(n));
+#ifdef Q_OS_WIN
+        QCOMPARE(comm.deviceName(), QStringLiteral("COM%1").arg(n));
+#else
+        QCOMPARE(comm.deviceName(), QStringLiteral("/dev/ttyS%1").arg(n - 1));
+        folder.deadPort(n);
+        QCOMPARE(comm.deviceName(), folder.file(QStringLiteral("COM%1").arg(n)));
+#endif
+        // Chosen in the list, COMn is tried as the folder's entry COMn (COM1 is the device).
+        LinkRig rig;
+        if (n > 1)
+            rig.folder.deadPort(n);
+        rig.open({QStringLiteral("CommPort=%1").arg(n)});
+        const QString name = QStringLiteral("COM%1").arg(n);
+        QCOMPARE(rig.w->cboCommPort->itemText(n), name);
+        QCOMPARE(rig.log(), n > 1 ? "Error 8001 opening comm port, " + name + " (" + rig.folder.file(name) +
+                                        ") not found\r\n"
+                                  : QString());
+        QCOMPARE(rig.w->ocxComm->PortOpen(), n == 1);
     }
 
     void startupOpensThePortOnce() {
@@ -30,7 +62,9 @@ private slots:
         rig.folder.deadPort(2);
         // Port 2 fails; had the lists' handlers opened it during start-up there would be more lines.
         rig.open({QStringLiteral("CommPort=2"), QStringLiteral("CommBaudRate=1")});
-        QCOMPARE(rig.log(), QStringLiteral("Error 8001 opening comm port, Port not found\r\n"));
+        // The line names the port as chosen and what it was tried as.
+        QCOMPARE(rig.log(),
+                 "Error 8001 opening comm port, COM2 (" + rig.folder.file("COM2") + ") not found\r\n");
         // The list shows the control's default port again; during start-up that reopens nothing.
         QCOMPARE(rig.w->cboCommPort->currentIndex(), 1);
         QVERIFY(!rig.w->ocxComm->PortOpen());
@@ -83,8 +117,9 @@ private slots:
         rig.folder.deadPort(3);
         rig.w->cmdClearText_Click();
         rig.w->cboCommPort->setCurrentIndex(3);
-        QCOMPARE(rig.log(), QStringLiteral("Error 8001 opening comm port, Port not found\r\n"
-                                           "Error 8001 opening comm port, Port not found\r\n"));
+        QCOMPARE(rig.log(), "Error 8001 opening comm port, COM3 (" + rig.folder.file("COM3") +
+                                ") not found\r\nError 8001 opening comm port, COM1 (" +
+                                rig.folder.file("COM1") + ") not found\r\n");
         QCOMPARE(rig.w->cboCommPort->currentIndex(), 0);
         QVERIFY(!rig.w->ocxComm->PortOpen());
         QCOMPARE(rig.setting(QStringLiteral("CommPort")), QStringLiteral("0"));
