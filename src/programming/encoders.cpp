@@ -115,12 +115,20 @@ QByteArray printerProfile(qint32 printerType, qint32 printerBaudRate) {
 }
 
 QString deviceLineEnds(const QString &text) {
+    // Every line break the box shows becomes one CR: CR LF, a lone CR, a lone LF and the Unicode
+    // line and paragraph separators alike. A lone LF would otherwise reach the device as 0x0A,
+    // though the operator saw it as a line break like any other.
     QString prepared;
     prepared.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        prepared.append(text.at(i));
-        if (text.at(i) == QChar(13) && i + 1 < text.size() && text.at(i + 1) == QChar(10))
-            ++i;
+        const QChar c = text.at(i);
+        if (c == QChar(13) || c == QChar(10) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            prepared.append(QChar(13));
+            if (c == QChar(13) && i + 1 < text.size() && text.at(i + 1) == QChar(10))
+                ++i;
+        } else {
+            prepared.append(c);
+        }
     }
     return prepared;
 }

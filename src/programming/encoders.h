@@ -34,7 +34,8 @@ std::optional<QByteArray> optionsGamePayload(quint8 options, const QStringList &
 QByteArray printerProfile(qint32 printerType, qint32 printerBaudRate);
 constexpr int printerModelCount = 7;
 
-// Line ends of a ticket text as the device wants them: each CR LF becomes a single CR.
+// Line ends of a ticket text as the device wants them: each line break (CR LF, CR, LF, U+2028,
+// U+2029) becomes a single CR.
 QString deviceLineEnds(const QString &text);
 
 constexpr int textBlockSize = 256;

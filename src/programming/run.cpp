@@ -6,25 +6,35 @@
 #include "shell/frmprogramming.h"
 
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QTimer>
 
 void frmKelvaneProgrammer::cmdProgram_Click() {
     // Started while a diagnostic waits, the run would clear that command's log and send nothing.
     if (exchangeRefused())
         return;
+    // Disabling the focused button would pass the focus on to the next control in the tab order,
+    // a list or an option button where one arrow key changes the port or the printer. The focus
+    // rests on the window itself while the run lasts and goes back afterwards.
+    const QPointer<QWidget> focused = focusWidget();
+    const bool parked = qobject_cast<QPushButton *>(focused) != nullptr;
+    if (parked)
+        setFocus(Qt::OtherFocusReason);
+    ProgramRunning = true;
     CmndButtonEnable(false);
     StatusAppend(QStringLiteral("Programming...\r\n"), true);
     if (!m_frmProgramming)
         m_frmProgramming = new frmProgramming(this);
     m_frmProgramming->show();
 
+    // The window may be destroyed while a section waits for the device; nothing is left to do.
+    const QPointer<frmKelvaneProgrammer> self(this);
     if (!ocxComm->PortOpen()) {
-        StatusAppend(QStringLiteral("\r\nERROR: Communications port not open\r\n"), false);
+        StatusAppend(QStringLiteral("\r\n") + portNotOpenText(), false);
     } else {
         // Each box is read when the run reaches it: a box ticked while an earlier section waits
         // for the device is still sent.
-        // The window may be destroyed while a section waits for the device; nothing is left to do.
-        const QPointer<frmKelvaneProgrammer> self(this);
         qint16 SectionFailed = 0;
         for (int i = 0; i < chkSend.size(); ++i) {
             if (!chkSend.at(i)->isChecked() || SectionFailed != 0)
@@ -52,6 +62,11 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
             if (!self)
                 return;
         }
+        // The PIC16F877 answers nothing, so the sections return as soon as their bytes are
+        // queued; the run lasts until they have left, lest the cable be pulled too early.
+        outputDrain();
+        if (!self)
+            return;
     }
 
     for (QCheckBox *box : std::as_const(chkSend))
@@ -59,8 +74,31 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
     chkSendAll->setChecked(false); // its handler enables the six boxes again
     if (m_frmProgramming)
         m_frmProgramming->hide();
+    ProgramRunning = false;
     CmndButtonEnable(true);
+    // Back where it was, unless the operator has put it somewhere else meanwhile.
+    if (parked && focused && focusWidget() == this && focused->isEnabled())
+        focused->setFocus(Qt::OtherFocusReason);
     StatusAppend(QStringLiteral("Complete\r\n"), false);
+}
+
+void frmKelvaneProgrammer::outputDrain() {
+    if (ocxComm->OutBufferCount() == 0)
+        return;
+    // The serial driver's queue is looked at every few tens of milliseconds, without busy waiting.
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+        if (m_unloaded || !ocxComm->PortOpen() || ocxComm->OutBufferCount() == 0)
+            loop.quit();
+    });
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    poll.start(20);
+    m_waitLoop = &loop;
+    const QPointer<frmKelvaneProgrammer> self(this);
+    loop.exec();
+    if (self)
+        m_waitLoop = nullptr;
 }
 
 void frmKelvaneProgrammer::CmndButtonEnable(bool fEna) {

@@ -96,6 +96,7 @@ public:
     QString LocationFileName;
     QString DisclaimerFileName;
     bool FormLoaded = false;
+    bool ProgramRunning = false; // a programming run lasts: its end decides the command buttons
 
     // --- Exchange state shared by CommandSend and ocxComm_OnComm --------------------------------
     quint8 ReplyBuffer[256] = {};
@@ -173,8 +174,10 @@ private:
     void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
+    QString portNotOpenText() const;        // link: the closed-port error line, with what to do
     void endWait();                         // link: releases CommandSend's wait
     bool exchangeRefused();                 // link: logs and refuses a second exchange while one waits
+    void outputDrain();                     // programming: waits until the port's bytes have left
 
     QString m_programFolder;
     QString m_programBaseName;

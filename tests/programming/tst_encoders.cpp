@@ -1,8 +1,10 @@
 // The payload encoders of the programming sections, byte for byte.
 
 #include "programming/encoders.h"
+#include "textfiles/cp1252.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 #include <QTest>
 
 #include <clocale>
@@ -24,7 +26,7 @@ private slots:
     void gameNumber();
     void printerRows_data();
     void printerRows();
-    void printerTableShape();
+    void codePage();
     void textBlocks_data();
     void textBlocks();
     void bonusValue_data();
@@ -74,10 +76,17 @@ void TestEncoders::printerRows_data() {
     QTest::addColumn<int>("printerType");
     QTest::addColumn<int>("baud");
     QTest::addColumn<QByteArray>("profile");
-    QTest::newRow("Ithaca at 1200")
-        << 3 << 0 << hex("0D 00 00 00 00 01 19 00 00 01 0E 00 00 01 14 00 00 00 00 00 00 00");
-    QTest::newRow("Epson 267II at 9600")
-        << 2 << 1 << hex("0A 03 1B 72 01 02 1B 69 00 03 1B 21 21 03 1B 21 01 03 1B 72 00 01");
+    // The profile table as the device documentation gives it: byte 0, then five strings.
+    const auto row = [](const char *name, int type, int baud, const char *bytes) {
+        QTest::newRow(name) << type << baud << hex(bytes);
+    };
+    row("Citizen", 0, 0, "0A 01 13 00 00 03 1B 50 00 01 0E 00 00 01 0F 00 00 00 00 00 00 00");
+    row("Epson 267", 1, 1, "0A 03 1B 72 01 02 1B 69 00 03 1C 57 01 03 1C 57 00 03 1B 72 00 01");
+    row("Epson 267II", 2, 1, "0A 03 1B 72 01 02 1B 69 00 03 1B 21 21 03 1B 21 01 03 1B 72 00 01");
+    row("Ithaca", 3, 0, "0D 00 00 00 00 01 19 00 00 01 0E 00 00 01 14 00 00 00 00 00 00 00");
+    row("Citizen 3535", 4, 0, "0A 01 12 00 00 00 00 00 00 01 0E 00 00 01 0F 00 00 00 00 00 00 00");
+    row("Samsung SRP-270", 5, 1, "0A 03 1B 72 01 00 00 00 00 03 1B 45 01 03 1B 45 00 03 1B 72 00 01");
+    row("CBM1000", 6, 0, "0A 00 00 00 00 03 1D 56 01 03 1B 45 01 03 1B 45 00 00 00 00 00 00");
     QTest::newRow("unknown model") << 7 << 1 << hex("00").repeated(21) + hex("01");
     QTest::newRow("negative model") << -1 << 0 << QByteArray(22, '\0');
 }
@@ -89,20 +98,18 @@ void TestEncoders::printerRows() {
     QCOMPARE(printerProfile(printerType, baud).toHex(' '), profile.toHex(' '));
 }
 
-void TestEncoders::printerTableShape() {
-    // Every model: 22 bytes, a line-end byte, then five strings of length 0 to 3 whose unused
-    // bytes are zero; no two models alike.
-    for (int type = 0; type < printerModelCount; ++type) {
-        const QByteArray profile = printerProfile(type, 1);
-        QCOMPARE(profile.size(), 22);
-        QVERIFY(profile.at(0) == '\n' || profile.at(0) == '\r');
-        for (int s = 0; s < 5; ++s) {
-            const int length = quint8(profile.at(1 + 4 * s));
-            QVERIFY2(length <= 3, qPrintable(QStringLiteral("model %1 string %2").arg(type).arg(s + 1)));
-            QCOMPARE(profile.mid(2 + 4 * s + length, 3 - length), QByteArray(3 - length, '\0'));
-        }
-        for (int other = 0; other < type; ++other)
-            QVERIFY(printerProfile(other, 1) != profile);
+void TestEncoders::codePage() {
+    // Every byte Windows-1252 defines means the same character as in Qt's own codec (ICU), both
+    // ways; the five undefined bytes come back as the control character of the same number.
+    QStringDecoder qtDecoder("windows-1252");
+    QVERIFY(qtDecoder.isValid());
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray byte(1, char(b));
+        const QString mine = fromCp1252(byte);
+        const bool undefined = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+        const QString expected = undefined ? QString(QChar(b)) : QString(qtDecoder.decode(byte));
+        QVERIFY2(mine == expected, qPrintable(QStringLiteral("byte %1").arg(b, 2, 16)));
+        QCOMPARE(toCp1252(mine).value_or(QByteArray()), byte);
     }
 }
 
@@ -121,7 +128,10 @@ void TestEncoders::textBlocks_data() {
     QTest::newRow("600") << first(600) << a.left(512) << 2 << 88 << "";
     QTest::newRow("CR LF to CR") << "AB\r\nCD" << hex("41 42 0D 43 44") << 1 << 0 << "";
     QTest::newRow("CR CR LF, CR at the end") << "\r\r\nA\r" << QByteArray("\r\rA\r") << 1 << 0 << "";
-    QTest::newRow("lone LF, LF CR stay") << "A\nB\n\r" << QByteArray("A\nB\n\r") << 1 << 0 << "";
+    // Every line break the box can show goes out as one CR, whatever it was typed or loaded as.
+    QTest::newRow("lone LF, LF CR") << "A\nB\n\r" << QByteArray("A\rB\r\r") << 1 << 0 << "";
+    QTest::newRow("line and paragraph separators")
+        << QString::fromUtf8("A\u2028B\u2029") << QByteArray("A\rB\r") << 1 << 0 << "";
     QTest::newRow("CR LF costs one byte") << first(255) + "\r\n" << a.left(255) + '\r' << 1 << 0 << "";
     QTest::newRow("Windows-1252") << QString::fromUtf8("5 \u20AC caf\u00E9 \u2014 \u0160")
                                   << hex("35 20 80 20 63 61 66 E9 20 97 20 8A") << 1 << 0 << "";

@@ -16,6 +16,8 @@ private slots:
     }
     void cascades_data();
     void cascades();
+    void captionsAndBits_data();
+    void captionsAndBits();
     void bonusKeyFilter();
 
 private:
@@ -81,6 +83,51 @@ void TestOptionRules::cascades() {
     QCOMPARE(boxes(&QCheckBox::isChecked, true), ticked);
     QCOMPARE(boxes(&QCheckBox::isEnabled, false), greyed);
     QCOMPARE(int(w->Options), result);
+}
+
+void TestOptionRules::captionsAndBits_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<int>("bit");
+    QTest::newRow("0") << "Daylight Savings Time"
+                       << "Automatic Daylight Savings Time update" << 0;
+    QTest::newRow("1") << "Print Disclaimer"
+                       << "Print disclaimer" << 1;
+    QTest::newRow("2") << "Use Bonus"
+                       << "" << 2;
+    QTest::newRow("3") << "Print Dollars"
+                       << "Print dollars when checked or points when unchecked" << 3;
+    QTest::newRow("4") << "Print Nickels"
+                       << "Print nickel value as well as dollars" << 4;
+    QTest::newRow("5") << "Print Tickets"
+                       << "Print $5 tickets (automatically checks Print Dollars)" << 5;
+    QTest::newRow("6") << "Dollar Limit"
+                       << "Enforce the dollar limit as set on DIP switch 4 positions 7 and 8" << 6;
+    QTest::newRow("7") << "Print Dollar Sign"
+                       << "Print a dollar sign" << 7;
+}
+
+// The box the operator reads a caption on sets the bit the device reads that option from.
+void TestOptionRules::captionsAndBits() {
+    QFETCH(QString, caption);
+    QFETCH(int, bit);
+    open(0);
+    const auto box = [this](const QString &text) {
+        QCheckBox *found = nullptr;
+        for (QCheckBox *const b : w->frameOptions->findChildren<QCheckBox *>()) {
+            if (b->text() == text)
+                found = b;
+        }
+        return found;
+    };
+    QVERIFY(box(caption));
+    QTEST(box(caption)->toolTip(), "toolTip");
+    // Nickels, the limit and the sign need Print Dollars.
+    const bool needsDollars = bit == 4 || bit == 6 || bit == 7;
+    if (needsDollars)
+        box(QStringLiteral("Print Dollars"))->click();
+    box(caption)->click(); // "Use Bonus" is hidden, yet its bit is still the operator's
+    QCOMPARE(int(w->Options), (1 << bit) | (needsDollars ? 0x08 : 0));
 }
 
 void TestOptionRules::bonusKeyFilter() {

@@ -1,15 +1,19 @@
 // Programming runs against the simulated device: which frames reach it, in which order, what the
 // log says, and what the device holds afterwards.
 
+#include "link/ocxcomm.h"
 #include "programming/encoders.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <ctime>
 
 namespace {
 
@@ -29,6 +33,12 @@ const int all = 6; // "All of the above" in the tables' lists of boxes
 class TestProgramRun : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() {
+        // The device's clock is set to local time: a zone half an hour off UTC shows any mix-up.
+        qputenv("TZ", "KLV+03:30");
+        tzset();
+        QCOMPARE(QDateTime::currentDateTime().offsetFromUtc(), -(3 * 3600 + 1800));
+    }
     void init() { folder = std::make_unique<ProgramFolder>(); }
     void cleanup() {
         w.reset();
@@ -38,12 +48,14 @@ private slots:
     void fullRun();
     void stopsAndFaults_data();
     void stopsAndFaults();
+    void pic16f877RunWaitsForItsBytes();
 
 private:
-    void open(const QStringList &settings = {"HardwareType=1", "CommBaudRate=1"}) {
+    // Paced fast by default: most tests are about content, not timing; 0 follows the line.
+    void open(const QStringList &settings = {"HardwareType=1", "CommBaudRate=1"}, int pace = 115200) {
         folder->writeSettings(settings);
         sim = startSim(*folder);
-        sim->setBaud(115200); // pace fast: these tests are about content, not timing
+        sim->setBaud(pace);
         w = openWindow(*folder);
         w->ocxTimer->setInterval(300);
     }
@@ -87,7 +99,8 @@ void TestProgramRun::fullRun() {
     open();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    program(); // nothing ticked: nothing sent
+    w->StatusAppend(QStringLiteral("earlier text\r\n"), false);
+    program(); // nothing ticked: nothing sent, and the run starts on an empty log
     QCOMPARE(log(), QStringLiteral("Programming...\r\nComplete\r\n"));
     QVERIFY(sim->frames().isEmpty());
     const frmProgramming *shownWindow = w->programmingWindow();
@@ -119,15 +132,19 @@ void TestProgramRun::fullRun() {
     for (const QCheckBox *box : std::as_const(w->chkSend))
         QVERIFY(box->isChecked() && !box->isEnabled());
 
-    // While the device takes each frame the command buttons are blocked and the small window shows.
+    // While the device takes each frame the command buttons are blocked and the small window shows;
+    // the focus rests on the window itself, never on a list or an option button an arrow key would
+    // change.
     bool blocked = true;
     const QMetaObject::Connection watch = connect(sim.get(), &SimDevice::frameReceived, w.get(), [&] {
         for (const QPushButton *button : w->findChildren<QPushButton *>())
             blocked = blocked && !button->isEnabled();
-        blocked = blocked && shownWindow->isVisible();
+        blocked = blocked && shownWindow->isVisible() && w->focusWidget() == w.get();
     });
     const QDateTime before = QDateTime::currentDateTime();
-    program();
+    w->cmdProgram->setFocus();
+    QTest::keyClick(w->cmdProgram, Qt::Key_Space); // started from the keyboard
+    QCOMPARE(w->focusWidget(), w->cmdProgram);     // and back there afterwards
     const QDateTime after = QDateTime::currentDateTime();
     disconnect(watch);
     // In index order, the hidden bonus section last.
@@ -171,17 +188,24 @@ void TestProgramRun::stopsAndFaults_data() {
     };
     row("port closed", {all}, "closed port", "", "", {},
         "Programming...\r\n\r\nERROR: Communications port not open");
+    row("port lost", {all}, "lost port", "", "", {},
+        "Programming...\r\n\r\nERROR: Communications port not open - choose the port again in the Comm "
+        "Port list");
     row("section 2 fails", {0, 2, 4}, "", "", "wrong-echo:A9:1", {0xA1, 0xA9}, "ERROR: Command");
     row("text block 1 fails: no block 2", {3, 5}, "location", QString(300, 'x'), "wrong-echo:A5:1", {0xA5},
         "ERROR: Command");
     row("text beyond 512 warned, run goes on", {4, 5}, "disclaimer", QString("abcdefghij").repeated(60), "",
         {0xA3, 0xA4, 0xAA},
         "WARNING: Disclaimer is too long for the device: the last 88 characters were not sent");
+    row("one character beyond 512", {4, 5}, "disclaimer", QString(513, 'x'), "", {0xA3, 0xA4, 0xAA},
+        "WARNING: Disclaimer is too long for the device: the last character was not sent");
     row("character without a code", {2, 4, 5}, "disclaimer", QString::fromUtf8("left \u2192 right"), "",
         {0xA9},
         QString::fromUtf8("ERROR: Disclaimer: the character \"\u2192\" (U+2192) has no Windows-1252 code"));
     row("bad game number", {1, 2}, "game 2", "12G4", "", {},
         "ERROR: Game 3 \"12G4\" is not a hexadecimal game number");
+    row("control character named by its number", {1}, "game 0", "1\t2\r", "", {},
+        "ERROR: Game 1 \"1U+00092U+000D\" is not a hexadecimal game number");
     row("empty bonus field", {0, 5}, "bonus 0", "", "", {0xA1}, "ERROR: Percentage \"\" is not a number");
     row("negative odds", {0, 5}, "bonus 1", "-5000", "", {0xA1}, "ERROR: Odds: 1 in \"-5000\" is negative");
     row("bonus too large", {0, 5}, "bonus 3", "30000000", "", {0xA1},
@@ -199,6 +223,10 @@ void TestProgramRun::stopsAndFaults() {
         open({QStringLiteral("HardwareType=0"), QStringLiteral("CommPort=0")});
     else
         open();
+    if (edit == QLatin1String("lost port")) {
+        sim->stop();
+        QTRY_VERIFY(!w->ocxComm->PortOpen());
+    }
     if (!fault.isEmpty()) {
         SimFault f;
         QVERIFY(simFaultParse(fault, &f));
@@ -223,6 +251,37 @@ void TestProgramRun::stopsAndFaults() {
     QCOMPARE(log().count(QStringLiteral("ERROR: ")), error ? 1 : 0);
     QVERIFY2(log().endsWith(error ? line + "\r\nComplete\r\n" : " OK\r\nComplete\r\n"), qPrintable(log()));
     QVERIFY(idleAgain());
+}
+
+// The PIC16F877 answers nothing: the run lasts until its bytes have left at 1200 baud, and the
+// hardware type switched meanwhile does not bring the command buttons back before its end.
+void TestProgramRun::pic16f877RunWaitsForItsBytes() {
+    open({QStringLiteral("HardwareType=0")}, 0);
+    sim->setController(SimController::PIC16F877);
+    for (const int box : {0, 2})
+        w->chkSend.at(box)->setChecked(true);
+    const QList<QPushButton *> answering = {w->cmdTestComm, w->cmdGetVersionNumber, w->cmdGetDIPSettings};
+    bool stillRunning = false;
+    bool buttonsOff = true;
+    connect(
+        sim.get(), &SimDevice::frameReceived, w.get(),
+        [&] {
+            stillRunning = w->programmingWindow()->isVisible() && !log().contains("Complete");
+            QTest::mouseClick(w->optHardwareType[1], Qt::LeftButton);
+            for (const QPushButton *button : answering)
+                buttonsOff = buttonsOff && !button->isEnabled();
+        },
+        Qt::SingleShotConnection);
+    QElapsedTimer clock;
+    clock.start();
+    program();
+    // 34 bytes at 1200 baud (10 bits each) take 283 ms; the device has them all when the run ends.
+    QVERIFY2(clock.elapsed() >= 283, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(commands(), (QList<int>{0xA1, 0xA9}));
+    QVERIFY(stillRunning && buttonsOff);
+    QCOMPARE(w->HardwareType, 1);
+    QVERIFY(idleAgain());
+    QCOMPARE(log(), QStringLiteral("Programming...\r\nComplete\r\n"));
 }
 
 QTEST_MAIN(TestProgramRun)
