@@ -16,7 +16,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -26,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -86,22 +89,89 @@ QFont courierNew() {
     return font;
 }
 
-// The window's captions are laid out for an 8 pt dialog font; a larger default font would cut them.
-QFont dialogFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    font.setPointSizeF(8.25);
-    return font;
+// The face of the window's captions: MS Sans Serif, the face the layout was drawn for, where the
+// system has it; else a face of similar width that setup installs.
+QString dialogFamily() {
+    for (const char *family : {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"}) {
+        if (QFontDatabase::hasFamily(QLatin1String(family)))
+            return QLatin1String(family);
+    }
+    return QFont().family();
 }
+
+// The font in the face, at the largest size up to the designed one (8.25 pt dialog font, 18 pt
+// for "Programming Kelvane") at which every caption of the window shows whole in its box; faces
+// wider than the designed one are so made a little smaller instead of cutting captions.
+void fitFont(QWidget *window, qreal designedPoints, const std::function<bool(const QWidget *)> &fits) {
+    QFont font(dialogFamily());
+    font.setPointSizeF(designedPoints);
+    for (int pixels = QFontInfo(font).pixelSize(); pixels >= 6; --pixels) {
+        font.setPixelSize(pixels);
+        window->setFont(font);
+        const QList<QWidget *> controls = window->findChildren<QWidget *>();
+        if (std::all_of(controls.begin(), controls.end(), fits))
+            return;
+    }
+}
+
+// The frame line runs through the middle of the title, as the platform draws it, so controls
+// placed close under the title (the ticket text boxes) stay clear of it; the title breaks it.
+class FrameStyle : public QProxyStyle {
+public:
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option, QPainter *painter,
+                            const QWidget *widget) const override {
+        const auto *group = qstyleoption_cast<const QStyleOptionGroupBox *>(option);
+        if (control != CC_GroupBox || !group || !(group->subControls & SC_GroupBoxFrame)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        QRegion outside(group->rect);
+        if (!group->text.isEmpty())
+            outside -= subControlRect(control, group, SC_GroupBoxLabel, widget).adjusted(-2, 0, 2, 0);
+        const QRect line = group->rect.adjusted(0, group->fontMetrics.height() / 2, -2, -2);
+        painter->save();
+        painter->setClipRegion(outside);
+        painter->setPen(group->palette.color(QPalette::Light));
+        painter->drawRect(line.translated(1, 1));
+        painter->setPen(group->palette.color(QPalette::Mid));
+        painter->drawRect(line);
+        painter->restore();
+        QStyleOptionGroupBox rest(*group);
+        rest.subControls &= ~SC_GroupBoxFrame;
+        QProxyStyle::drawComplexControl(control, &rest, painter, widget);
+    }
+};
+
+// Whether a control's caption shows whole in its box under its current font.
+bool captionFits(const QWidget *control);
 
 // A command button whose caption wraps onto a second line when it is wider than the button, as
 // "Get Version Number" must in a button 81 pixels wide.
+// Enter presses the focused button, as Space does.
 class CommandButton : public QPushButton {
 public:
     using QPushButton::QPushButton;
 
+    // The wrapped caption keeps a pixel clear of the bevel on either side.
+    bool captionFits() const {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QRect contents = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        const QRect shown = fontMetrics().boundingRect(contents, Qt::AlignCenter | Qt::TextWordWrap, text());
+        return shown.width() + 2 <= contents.width() && shown.height() <= contents.height();
+    }
+
 protected:
+    void keyPressEvent(QKeyEvent *event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!event->isAutoRepeat())
+                click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+
     void paintEvent(QPaintEvent *) override {
         QStylePainter painter(this);
         QStyleOptionButton option;
@@ -115,6 +185,19 @@ protected:
     }
 };
 
+bool captionFits(const QWidget *control) {
+    const QFontMetrics fm(control->font());
+    if (const auto *button = dynamic_cast<const CommandButton *>(control))
+        return button->captionFits();
+    if (qobject_cast<const QCheckBox *>(control) || qobject_cast<const QRadioButton *>(control))
+        return control->sizeHint().width() <= control->width();
+    if (const auto *group = qobject_cast<const QGroupBox *>(control))
+        return fm.horizontalAdvance(group->title()) + 16 <= group->width();
+    if (const auto *label = qobject_cast<const QLabel *>(control))
+        return fm.horizontalAdvance(label->text()) <= label->width() && fm.height() <= label->height();
+    return true;
+}
+
 QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
     auto *box = new QPlainTextEdit(parent);
     box->setFont(courierNew());
@@ -122,6 +205,20 @@ QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setTabChangesFocus(true);
     return box;
+}
+
+// In a group of option buttons only the selected one is a tab stop (all of them while none is
+// selected), so tabbing into the group lands on the selection and Space there changes nothing.
+// The arrow keys still move between the buttons, and a click still gives the focus.
+void optionGroupTabStops(const QList<QRadioButton *> &group) {
+    const auto update = [group] {
+        const bool selected = std::any_of(group.begin(), group.end(), [](auto *b) { return b->isChecked(); });
+        for (QRadioButton *const button : group)
+            button->setFocusPolicy(!selected || button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QRadioButton *const button : group)
+        QObject::connect(button, &QAbstractButton::toggled, button, update);
+    update();
 }
 
 QLabel *label(QWidget *parent, Qt::Alignment horizontal = Qt::AlignLeft) {
@@ -135,6 +232,8 @@ QLabel *label(QWidget *parent, Qt::Alignment horizontal = Qt::AlignLeft) {
 frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     // A hidden leftover of a programming run must never keep the program running.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // It only shows that a run lasts: the keyboard stays with the main window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(QStringLiteral("frmProgramming"));
     setWindowTitle(QStringLiteral("Programming Kelvane"));
     setFixedSize(3870 / twipsPerPixel, 1320 / twipsPerPixel);
@@ -142,14 +241,7 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     Label1 = new QLabel(QStringLiteral("Programming Kelvane"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twips(240, 240, 3375, 495));
-    const QString family = QStringLiteral("MS Sans Serif");
-    QFont font(family);
-    font.setPointSize(18);
-    if (QFontInfo(font).family().compare(family, Qt::CaseInsensitive) != 0) {
-        font = QFont();
-        font.setPointSize(18);
-    }
-    Label1->setFont(font);
+    fitFont(this, 18, captionFits);
 }
 
 frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
@@ -170,7 +262,6 @@ void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
-    setFont(dialogFont());
 
     TabList tabs;
 
@@ -375,6 +466,12 @@ void frmKelvaneProgrammer::createControls() {
     dlgCommon = new CommonDialog(this);
     dlgCommon->setObjectName(QStringLiteral("dlgCommon"));
 
+    auto *const frameStyle = new FrameStyle;
+    frameStyle->setParent(this);
+    for (QGroupBox *const frame : findChildren<QGroupBox *>())
+        frame->setStyle(frameStyle);
+    fitFont(this, 8.25, captionFits);
+
     // Keyboard order: by tab index, over the controls that can take the focus.
     std::stable_sort(tabs.begin(), tabs.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -416,6 +513,14 @@ void frmKelvaneProgrammer::connectHandlers() {
         cboCommPort_Click();
     });
     connect(cboCommBaudRate, &QComboBox::currentIndexChanged, this, [this] { cboCommBaudRate_Click(); });
+    // A wheel turned over a list merely passed on the way must not change the port or the speed:
+    // the lists take the wheel only with the keyboard focus, and the wheel does not give it.
+    for (QComboBox *const list : {cboCommPort, cboCommBaudRate}) {
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->installEventFilter(this);
+    }
+    for (const QList<QRadioButton *> *group : {&optPrinter, &optPrinterBaudRate, &optHardwareType})
+        optionGroupTabStops(*group);
     // Picking the port that is already shown changes no index, yet must open it when it is closed
     // (it was lost, or it failed to open at start-up).
     connect(cboCommPort, &QComboBox::activated, this, [this](int index) {
@@ -516,6 +621,11 @@ int keyAscii(const QKeyEvent &key) {
 } // namespace
 
 bool frmKelvaneProgrammer::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::Wheel && (watched == cboCommPort || watched == cboCommBaudRate) &&
+        !static_cast<QWidget *>(watched)->hasFocus()) {
+        event->ignore();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         const qsizetype index = txtBonus.indexOf(qobject_cast<QLineEdit *>(watched));
         if (index >= 0) {

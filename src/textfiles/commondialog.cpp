@@ -37,6 +37,9 @@ bool CommonDialog::show(bool save) {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilter(Filter).split(QLatin1String(";;"), Qt::SkipEmptyParts));
+    // The type list shows each description as given, "(*.txt)" and "All Files", not Qt's
+    // "description (patterns)". Set after the filters: set before them, Qt forgets it.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (!FileName.isEmpty()) {
         const QFileInfo initial(QDir::fromNativeSeparators(FileName));
         dialog.setDirectory(initial.absolutePath());

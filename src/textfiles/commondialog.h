@@ -23,6 +23,7 @@ public:
 
     // "(*.txt)|*.txt|All Files|*.*" -> "(*.txt) (*.txt);;All Files (*)": patterns separated by
     // ";" become blank-separated, and "*.*" becomes "*" so files without a dot are listed too.
+    // The dialog hides the pattern part Qt adds, so its type list reads as the descriptions.
     static QString qtFilter(const QString &filter);
 
 private:

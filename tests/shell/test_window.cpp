@@ -3,14 +3,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTextDocument>
+#include <QTimer>
+#include <QWheelEvent>
 
 namespace {
 
@@ -46,6 +52,9 @@ private slots:
     void boxTextLineBreaks_data();
     void boxTextLineBreaks();
     void handlersRunOnlyOnChange();
+    void keyboardAndWheel();
+    void fileDialogs_data();
+    void fileDialogs();
 };
 
 void TestWindow::focusAndTabOrder() {
@@ -69,46 +78,212 @@ void TestWindow::focusAndTabOrder() {
     QStringList chain;
     QWidget *next = w->cmdExit;
     do {
-        if ((next->focusPolicy() & Qt::TabFocus) && !next->focusProxy() && !next->isWindow())
+        // Option buttons are in the order too, though only the selected one of a group takes Tab.
+        const bool option = qobject_cast<QRadioButton *>(next);
+        if ((option || (next->focusPolicy() & Qt::TabFocus)) && !next->focusProxy() && !next->isWindow())
             chain << next->objectName() + next->property("Index").toString();
         next = next->nextInFocusChain();
     } while (next != w->cmdExit && chain.size() <= expected.size());
     QCOMPARE(chain, expected);
 }
 
-void TestWindow::controls_data() {
-    QTest::addColumn<QWidget *>("control");
-    QTest::addColumn<QString>("parent");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("toolTip");
-    QTest::addColumn<QRect>("geometry");
+namespace {
 
-    // A few controls of each kind; the tab-order test already finds every focusable one.
-    const auto row = [](const char *name, QWidget *c, const char *parent, const char *caption,
-                        const char *tip,
-                        QRect r) { QTest::newRow(name) << c << parent << caption << tip << r; };
-    const char *win = "frmKelvaneProgrammer";
-    row("frameOptions", w->frameOptions, win, "Options", "", twips(120, 120, 2775, 2415));
-    row("lblCommPort", w->lblCommPort, win, "Comm Port", "", twips(9840, 5760, 1095, 255));
-    row("cboCommBaudRate", w->cboCommBaudRate, win, "", "", twips(11160, 6000, 1095, 315));
-    row("optHardwareType(1)", w->optHardwareType[1], win, "PIC18F4520 Microcontroller", "",
-        twips(9840, 6720, 2415, 255));
-    row("cmdFileOps(2)", w->cmdFileOps[2], win, "Load Disclaimer", "Load a standard disclaimer from a file",
-        twips(3000, 7800, 1215, 495));
-    row("cmdExit", w->cmdExit, win, "Exit", "Exit this program", twips(11040, 7800, 1215, 495));
-    row("chkOptions(6)", w->chkOptions[6], "frameOptions", "Dollar Limit",
-        "Enforce the dollar limit as set on DIP switch 4 positions 7 and 8", twips(240, 1800, 1935, 255));
-    row("txtGameNumber(1)", w->txtGameNumber[1], "frameGameNumber", "2222", "", twips(960, 720, 495, 285));
-    row("chkSend(5)", w->chkSend[5], "frameSend", "Bonus Parameters", "", twips(240, 1560, 2295, 255));
-    row("txtDumpMemCnt", w->txtDumpMemCnt, "frameDebug", "0", "", twips(6000, 570, 735, 285));
+// Every captioned control of both windows with its box as designed (twips): name, array index
+// (-1: none), container, caption, left, top, width, height, tooltip.
+struct Designed {
+    const char *name;
+    int index;
+    const char *parent;
+    const char *caption;
+    int left, top, width, height;
+    const char *toolTip = "";
+};
+
+const Designed designed[] = {
+    {"frameOptions", -1, "frmKelvaneProgrammer", "Options", 120, 120, 2775, 2415},
+    {"frameGameNumber", -1, "frmKelvaneProgrammer", "Game Number", 3000, 120, 1695, 2415},
+    {"framePrinter", -1, "frmKelvaneProgrammer", "Printer", 4800, 120, 2295, 2415},
+    {"framePrinterBaudRate", -1, "frmKelvaneProgrammer", "Printer Baud Rate", 7200, 120, 2175, 2415},
+    {"frameBonus", -1, "frmKelvaneProgrammer", "Bonus", 9480, 120, 2775, 2415},
+    {"frameLocationInfo", -1, "frmKelvaneProgrammer", "Location Information", 120, 2640, 4575, 2895},
+    {"frameDisclaimer", -1, "frmKelvaneProgrammer", "Disclaimer", 4800, 2640, 4575, 2895},
+    {"frameSend", -1, "frmKelvaneProgrammer", "Program", 9480, 2640, 2775, 2895},
+    {"txtStatus", -1, "frmKelvaneProgrammer", "", 120, 5760, 9255, 1815},
+    {"lblCommPort", -1, "frmKelvaneProgrammer", "Comm Port", 9840, 5760, 1095, 255},
+    {"cboCommPort", -1, "frmKelvaneProgrammer", "", 9840, 6000, 1095, 315},
+    {"cboCommBaudRate", -1, "frmKelvaneProgrammer", "", 11160, 6000, 1095, 315},
+    {"lblCommBaudRate", -1, "frmKelvaneProgrammer", "Baud Rate", 11160, 5760, 1095, 255},
+    {"optHardwareType", 0, "frmKelvaneProgrammer", "PIC16F877 Microcontroller", 9840, 6480, 2415, 255},
+    {"optHardwareType", 1, "frmKelvaneProgrammer", "PIC18F4520 Microcontroller", 9840, 6720, 2415, 255},
+    {"cmdFileOps", 0, "frmKelvaneProgrammer", "Load Location", 120, 7800, 1215, 495},
+    {"cmdFileOps", 1, "frmKelvaneProgrammer", "Save Location", 1440, 7800, 1215, 495,
+     "Save the location information to a file"},
+    {"cmdFileOps", 2, "frmKelvaneProgrammer", "Load Disclaimer", 3000, 7800, 1215, 495,
+     "Load a standard disclaimer from a file"},
+    {"cmdFileOps", 3, "frmKelvaneProgrammer", "Save Disclaimer", 4320, 7800, 1215, 495,
+     "Save the disclaimer to a file"},
+    {"cmdTicket", -1, "frmKelvaneProgrammer", "Audit Ticket", 5880, 7800, 1215, 495, "View an audit ticket"},
+    {"cmdClearText", -1, "frmKelvaneProgrammer", "^ Clear Text ^", 7440, 7800, 1215, 495},
+    {"cmdTestComm", -1, "frmKelvaneProgrammer", "Test Comm", 9000, 7800, 1215, 495},
+    {"cmdExit", -1, "frmKelvaneProgrammer", "Exit", 11040, 7800, 1215, 495, "Exit this program"},
+    {"frameDebug", -1, "frmKelvaneProgrammer", "Debug", 120, 8520, 12135, 1095},
+    {"chkOptions", 0, "frameOptions", "Daylight Savings Time", 240, 360, 1935, 255,
+     "Automatic Daylight Savings Time update"},
+    {"chkOptions", 1, "frameOptions", "Print Disclaimer", 240, 600, 1935, 255, "Print disclaimer"},
+    {"chkOptions", 2, "frameOptions", "Use Bonus", 240, 840, 1935, 255},
+    {"chkOptions", 3, "frameOptions", "Print Dollars", 240, 1080, 1935, 255,
+     "Print dollars when checked or points when unchecked"},
+    {"chkOptions", 4, "frameOptions", "Print Nickels", 240, 1320, 1935, 255,
+     "Print nickel value as well as dollars"},
+    {"chkOptions", 5, "frameOptions", "Print Tickets", 240, 1560, 1935, 255,
+     "Print $5 tickets (automatically checks Print Dollars)"},
+    {"chkOptions", 6, "frameOptions", "Dollar Limit", 240, 1800, 1935, 255,
+     "Enforce the dollar limit as set on DIP switch 4 positions 7 and 8"},
+    {"chkOptions", 7, "frameOptions", "Print Dollar Sign", 240, 2040, 1935, 255, "Print a dollar sign"},
+    {"lblGameNumber", 0, "frameGameNumber", "Game 1", 240, 360, 615, 255},
+    {"lblGameNumber", 1, "frameGameNumber", "Game 2", 240, 720, 615, 255},
+    {"lblGameNumber", 2, "frameGameNumber", "Game 3", 240, 1080, 615, 255},
+    {"lblGameNumber", 3, "frameGameNumber", "Game 4", 240, 1440, 615, 255},
+    {"lblGameNumber", 4, "frameGameNumber", "Game 5", 240, 1800, 615, 255},
+    {"txtGameNumber", 0, "frameGameNumber", "1111", 960, 360, 495, 285}, // the settings' defaults
+    {"txtGameNumber", 1, "frameGameNumber", "2222", 960, 720, 495, 285},
+    {"txtGameNumber", 2, "frameGameNumber", "3333", 960, 1080, 495, 285},
+    {"txtGameNumber", 3, "frameGameNumber", "4444", 960, 1440, 495, 285},
+    {"txtGameNumber", 4, "frameGameNumber", "5555", 960, 1800, 495, 285},
+    {"optPrinter", 0, "framePrinter", "Citizen", 240, 360, 1695, 255},
+    {"optPrinter", 1, "framePrinter", "Epson 267", 240, 600, 1695, 255},
+    {"optPrinter", 2, "framePrinter", "Epson 267II", 240, 840, 1695, 255},
+    {"optPrinter", 3, "framePrinter", "Ithaca", 240, 1080, 1695, 255},
+    {"optPrinter", 4, "framePrinter", "Citizen 3535", 240, 1320, 1695, 255},
+    {"optPrinter", 5, "framePrinter", "Samsung SRP-270", 240, 1560, 1695, 255},
+    {"optPrinter", 6, "framePrinter", "CBM1000", 240, 1800, 1695, 255},
+    {"optPrinterBaudRate", 0, "framePrinterBaudRate", "1200", 240, 360, 1695, 255},
+    {"optPrinterBaudRate", 1, "framePrinterBaudRate", "9600", 240, 600, 1695, 255},
+    {"lblBonus", 0, "frameBonus", "Percentage", 240, 360, 975, 255},
+    {"lblBonus", 1, "frameBonus", "Odds: 1 in", 240, 720, 975, 255},
+    {"lblBonus", 2, "frameBonus", "Refill $", 240, 1080, 975, 255},
+    {"lblBonus", 3, "frameBonus", "Minimum $", 240, 1440, 975, 255},
+    {"txtBonus", 0, "frameBonus", "1.00", 1320, 360, 735, 285},
+    {"txtBonus", 1, "frameBonus", "5000", 1320, 720, 735, 285},
+    {"txtBonus", 2, "frameBonus", "50.00", 1320, 1080, 735, 285},
+    {"txtBonus", 3, "frameBonus", "50.00", 1320, 1440, 735, 285},
+    {"txtLocationInfo", -1, "frameLocationInfo", "", 120, 240, 4335, 2535},
+    {"txtDisclaimer", -1, "frameDisclaimer", "", 120, 240, 4335, 2535},
+    {"chkSend", 0, "frameSend", "Date and Time", 240, 360, 2295, 255},
+    {"chkSend", 1, "frameSend", "Options and Game Numbers", 240, 600, 2295, 255},
+    {"chkSend", 2, "frameSend", "Printer Configuration", 240, 840, 2295, 255},
+    {"chkSend", 3, "frameSend", "Location Information", 240, 1080, 2295, 255},
+    {"chkSend", 4, "frameSend", "Disclaimer", 240, 1320, 2295, 255},
+    {"chkSend", 5, "frameSend", "Bonus Parameters", 240, 1560, 2295, 255},
+    {"chkSendAll", -1, "frameSend", "All of the above", 240, 1800, 2295, 255},
+    {"cmdProgram", -1, "frameSend", "Program", 240, 2160, 1215, 495, "Send information to the Kelvane"},
+    {"cmdGetVersionNumber", -1, "frameDebug", "Get Version Number", 240, 360, 1215, 495},
+    {"cmdGetDIPSettings", -1, "frameDebug", "Get DIP Settings", 1680, 360, 1215, 495},
+    {"cmdDumpMemory", -1, "frameDebug", "Dump Memory", 3120, 360, 1215, 495},
+    {"lblDumpMemAddr", -1, "frameDebug", "Address (Hex)", 4560, 360, 1215, 255},
+    {"txtDumpMemAddr", -1, "frameDebug", "0", 4560, 600, 1215, 285},
+    {"lblDumpMemCnt", -1, "frameDebug", "Count", 6000, 360, 735, 255},
+    {"txtDumpMemCnt", -1, "frameDebug", "0", 6000, 570, 735, 285},
+    {"Label1", -1, "frmProgramming", "Programming Kelvane", 240, 240, 3375, 495},
+};
+
+QWidget *findControl(QWidget *window, const Designed &d) {
+    const QList<QWidget *> named = window->findChildren<QWidget *>(QLatin1String(d.name));
+    for (QWidget *const c : named) {
+        if (d.index < 0 || c->property("Index").toInt() == d.index)
+            return c;
+    }
+    return nullptr;
 }
 
+// Why a caption does not show whole in its box under the control's font and style (empty: it
+// fits). Buttons wrap their caption and keep a pixel clear of their bevel on either side.
+QString captionClipped(QWidget *c, const QString &text, const QSize &size) {
+    const QFontMetrics fm(c->font());
+    QStyle *const style = c->style();
+    const QRect box(QPoint(0, 0), size);
+    const auto tooWide = [](int need, int room) {
+        return need > room ? QStringLiteral("needs %1 px, has %2").arg(need).arg(room) : QString();
+    };
+    if (auto *const group = qobject_cast<QGroupBox *>(c)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.rect = box;
+        option.text = text;
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect label =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        // The frame's top line as drawn: the first row, right of the title, that is not background.
+        QImage image(size, QImage::Format_RGB32);
+        group->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+        const int x = size.width() - 20;
+        int line = 0;
+        while (line < size.height() && image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        int top = size.height();
+        for (const QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            top = qMin(top, child->geometry().top());
+        if (line >= top)
+            return QStringLiteral("frame line at %1 px, a control at %2 px").arg(line).arg(top);
+        return tooWide(label.left() + fm.horizontalAdvance(text) + 8, size.width());
+    }
+    if (fm.height() > size.height())
+        return QStringLiteral("%1 px high, has %2").arg(fm.height()).arg(size.height());
+    if (qobject_cast<QPushButton *>(c)) {
+        QStyleOptionButton option;
+        option.initFrom(c);
+        option.rect = box;
+        option.text = text;
+        const QRect contents = style->subElementRect(QStyle::SE_PushButtonContents, &option, c);
+        const QRect text = fm.boundingRect(contents, Qt::AlignCenter | Qt::TextWordWrap, option.text);
+        if (text.height() > contents.height())
+            return QStringLiteral("%1 px high, has %2").arg(text.height()).arg(contents.height());
+        return tooWide(text.width() + 2, contents.width());
+    }
+    if (qobject_cast<QCheckBox *>(c) || qobject_cast<QRadioButton *>(c)) {
+        QStyleOptionButton option;
+        option.initFrom(c);
+        option.rect = box;
+        option.text = text;
+        const QRect contents = style->subElementRect(
+            qobject_cast<QCheckBox *>(c) ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents,
+            &option, c);
+        return tooWide(fm.horizontalAdvance(text), contents.width());
+    }
+    if (qobject_cast<QLineEdit *>(c))
+        return tooWide(fm.horizontalAdvance(text) + 8, size.width()); // frame and text margins
+    return tooWide(fm.horizontalAdvance(text), size.width());
+}
+
+} // namespace
+
+void TestWindow::controls_data() {
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(designed)); ++i)
+        QTest::newRow(qPrintable(QStringLiteral("%1(%2)").arg(designed[i].name).arg(designed[i].index))) << i;
+}
+
+// Each control sits in its designed place, with its caption and tooltip, and the caption shows
+// whole in that box under the fonts the program picks (on this machine, those setup installs).
 void TestWindow::controls() {
-    QFETCH(QWidget *, control);
-    QTEST(control->parentWidget()->objectName(), "parent");
-    QTEST(caption(control), "caption");
-    QTEST(control->toolTip(), "toolTip");
-    QTEST(control->geometry(), "geometry");
+    QFETCH(int, row);
+    const Designed &d = designed[row];
+    frmProgramming small;
+    QWidget *const window = QLatin1String(d.parent) == QLatin1String("frmProgramming")
+                                ? static_cast<QWidget *>(&small)
+                                : static_cast<QWidget *>(w.get());
+    QWidget *const c = findControl(window, d);
+    QVERIFY(c);
+    QCOMPARE(c->parentWidget()->objectName(), QString(d.parent));
+    QCOMPARE(caption(c), QString(d.caption));
+    QCOMPARE(c->toolTip(), QString(d.toolTip));
+    QCOMPARE(c->geometry(), twips(d.left, d.top, d.width, d.height));
+    const QString clipped = captionClipped(c, caption(c), twips(d.left, d.top, d.width, d.height).size());
+    QVERIFY2(clipped.isEmpty(),
+             qPrintable(
+                 QStringLiteral("\"%1\" in %2: %3").arg(caption(c), QFontInfo(c->font()).family(), clipped)));
 }
 
 void TestWindow::windowListsAndBoxes() {
@@ -180,6 +355,73 @@ void TestWindow::handlersRunOnlyOnChange() {
     QCOMPARE(w->PrinterType, 3);
     w->optPrinter[3]->setChecked(true); // already selected
     QVERIFY(!ran(2));
+}
+
+// Habits of the platform: Enter presses the focused button and the focus comes back to it after
+// the run; Tab enters a group of option buttons on the selected one; the wheel changes a list only
+// while the list has the keyboard focus.
+void TestWindow::keyboardAndWheel() {
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::mouseClick(w->optHardwareType[1], Qt::LeftButton);
+    w->cmdProgram->setFocus();
+    QTest::keyClick(w->cmdProgram, Qt::Key_Return); // COM1 leads nowhere: the run meets a closed port
+    QVERIFY2(w->statusText().startsWith(QStringLiteral("Programming...")), qPrintable(w->statusText()));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdProgram));
+
+    w->optPrinter[2]->setChecked(true);
+    w->cmdExit->setFocus();
+    QTest::keyClick(w->cmdExit, Qt::Key_Tab); // Citizen and Ithaca come first in the tab order
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optPrinter[2]));
+    w->cmdTestComm->setFocus();
+    QTest::keyClick(w->cmdTestComm, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optHardwareType[1]));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(w->HardwareType, 1);
+
+    for (QComboBox *const list : {w->cboCommBaudRate, w->cboCommPort}) {
+        const int before = list->currentIndex();
+        const QPoint middle = list->rect().center();
+        QWheelEvent wheel(middle, list->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(list, &wheel);
+        QCOMPARE(list->currentIndex(), before);
+        QVERIFY(!list->hasFocus());
+    }
+    w->cboCommBaudRate->setFocus();
+    const QPoint middle = w->cboCommBaudRate->rect().center();
+    QWheelEvent wheel(middle, w->cboCommBaudRate->mapToGlobal(middle), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w->cboCommBaudRate, &wheel);
+    QCOMPARE(w->cboCommBaudRate->currentIndex(), 1);
+}
+
+void TestWindow::fileDialogs_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("Load Location") << 0 << "Open Location Text";
+    QTest::newRow("Save Location") << 1 << "Save Location Text";
+    QTest::newRow("Load Disclaimer") << 2 << "Open Disclaimer Text";
+    QTest::newRow("Save Disclaimer") << 3 << "Save Disclaimer Text";
+}
+
+// Each file button's dialog: its title, and a type list that reads as the two descriptions.
+void TestWindow::fileDialogs() {
+    QFETCH(int, button);
+    QString title;
+    QStringList types;
+    QTimer::singleShot(0, this, [&] {
+        QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
+        auto *const dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        title = dialog->windowTitle();
+        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+            for (int i = 0; i < list->count(); ++i)
+                types << list->itemText(i);
+        }
+        dialog->reject();
+    });
+    w->cmdFileOps[button]->click();
+    QTEST(title, "title");
+    QCOMPARE(types, QStringList({"(*.txt)", "All Files"}));
 }
 
 QTEST_MAIN(TestWindow)
