@@ -260,11 +260,13 @@ void OcxComm::Output(const QByteArray &bytes) {
     m_port->write(bytes);
     // Send at once rather than on the next pass of the event loop: the device is waiting.
     m_port->flush();
-    // Ten bits a byte (start, 8 data, stop), after whatever is still on the line.
+    // Ten bits a byte (start, 8 data, stop), after whatever is still on the line, and one byte's
+    // time more: the UART starts a little after the write returns.
     CommSettings s;
     commSettingsParse(m_settings, &s);
+    const qint64 byteNs = 10 * 1'000'000'000LL / s.baud;
     const qint64 now = m_clock.nsecsElapsed();
-    m_lineFreeNs = qMax(now, m_lineFreeNs) + bytes.size() * 10 * 1'000'000'000LL / s.baud;
+    m_lineFreeNs = (m_lineFreeNs > now ? m_lineFreeNs : now + byteNs) + bytes.size() * byteNs;
 }
 
 int OcxComm::OutBufferCount() const {

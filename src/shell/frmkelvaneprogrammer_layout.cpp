@@ -28,7 +28,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 namespace {
@@ -99,21 +98,6 @@ QString dialogFamily() {
     return QFont().family();
 }
 
-// The font in the face, at the largest size up to the designed one (8.25 pt dialog font, 18 pt
-// for "Programming Kelvane") at which every caption of the window shows whole in its box; faces
-// wider than the designed one are so made a little smaller instead of cutting captions.
-void fitFont(QWidget *window, qreal designedPoints, const std::function<bool(const QWidget *)> &fits) {
-    QFont font(dialogFamily());
-    font.setPointSizeF(designedPoints);
-    for (int pixels = QFontInfo(font).pixelSize(); pixels >= 6; --pixels) {
-        font.setPixelSize(pixels);
-        window->setFont(font);
-        const QList<QWidget *> controls = window->findChildren<QWidget *>();
-        if (std::all_of(controls.begin(), controls.end(), fits))
-            return;
-    }
-}
-
 // The frame line runs through the middle of the title, as the platform draws it, so controls
 // placed close under the title (the ticket text boxes) stay clear of it; the title breaks it.
 class FrameStyle : public QProxyStyle {
@@ -142,12 +126,8 @@ public:
     }
 };
 
-// Whether a control's caption shows whole in its box under its current font.
-bool captionFits(const QWidget *control);
-
 // A command button whose caption wraps onto a second line when it is wider than the button, as
-// "Get Version Number" must in a button 81 pixels wide.
-// Enter presses the focused button, as Space does.
+// "Get Version Number" must in a button 81 pixels wide. Enter presses it, as Space does.
 class CommandButton : public QPushButton {
 public:
     using QPushButton::QPushButton;
@@ -185,6 +165,7 @@ protected:
     }
 };
 
+// Whether a control's caption shows whole in its box under its current font.
 bool captionFits(const QWidget *control) {
     const QFontMetrics fm(control->font());
     if (const auto *button = dynamic_cast<const CommandButton *>(control))
@@ -196,6 +177,21 @@ bool captionFits(const QWidget *control) {
     if (const auto *label = qobject_cast<const QLabel *>(control))
         return fm.horizontalAdvance(label->text()) <= label->width() && fm.height() <= label->height();
     return true;
+}
+
+// The font in the face, at the largest size up to the designed one (8.25 pt dialog font, 18 pt
+// for "Programming Kelvane") at which every caption of the window shows whole in its box; faces
+// wider than the designed one are so made a little smaller instead of cutting captions.
+void fitFont(QWidget *window, qreal designedPoints) {
+    QFont font(dialogFamily());
+    font.setPointSizeF(designedPoints);
+    for (int pixels = QFontInfo(font).pixelSize(); pixels >= 6; --pixels) {
+        font.setPixelSize(pixels);
+        window->setFont(font);
+        const QList<QWidget *> controls = window->findChildren<QWidget *>();
+        if (std::all_of(controls.begin(), controls.end(), captionFits))
+            return;
+    }
 }
 
 QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
@@ -241,7 +237,7 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     Label1 = new QLabel(QStringLiteral("Programming Kelvane"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twips(240, 240, 3375, 495));
-    fitFont(this, 18, captionFits);
+    fitFont(this, 18);
 }
 
 frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
@@ -470,7 +466,7 @@ void frmKelvaneProgrammer::createControls() {
     frameStyle->setParent(this);
     for (QGroupBox *const frame : findChildren<QGroupBox *>())
         frame->setStyle(frameStyle);
-    fitFont(this, 8.25, captionFits);
+    fitFont(this, 8.25);
 
     // Keyboard order: by tab index, over the controls that can take the focus.
     std::stable_sort(tabs.begin(), tabs.end(),
