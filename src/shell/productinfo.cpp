@@ -1,8 +1,8 @@
 #include "shell/productinfo.h"
 
 #ifdef Q_OS_WIN
-#include <QCoreApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 
 #include <windows.h>
@@ -17,7 +17,8 @@ ProductInfo builtInProductInfo() {
 
 #ifdef Q_OS_WIN
 bool resourceProductInfo(ProductInfo *info) {
-    const std::wstring path = QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
+    const std::wstring path =
+        QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdWString();
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
     if (size == 0)
