@@ -93,10 +93,16 @@ static int serialErrorNumber(QSerialPort::SerialPortError error, const QString &
     case QSerialPort::DeviceNotFoundError:
         return commErrPortNotFound;
     case QSerialPort::PermissionError: {
+#ifdef Q_OS_WIN
+        // Windows denies access to a COM port that another program holds open.
+        Q_UNUSED(device);
+        return commErrInUse;
+#else
         // Qt reports a busy or locked device as a permission error; a device we may read and
         // write is held by someone else.
         const QFileInfo info(device);
         return info.isReadable() && info.isWritable() ? commErrInUse : commErrPermission;
+#endif
     }
     case QSerialPort::OpenError:
         return commErrAlreadyOpen;
@@ -230,11 +236,16 @@ CommError OcxComm::setPortOpen(bool open) {
     if (m_port->isOpen())
         return portError(commErrAlreadyOpen);
     const QString device = deviceName();
+#ifdef Q_OS_WIN
+    // Windows' own "COMn"; QSerialPort opens it as \\.\COMn, the form ports above 9 need.
+    m_port->setPortName(device);
+#else
     // Open the device a "COMn" link leads to, so the port's lock file names the real device: two
     // programs reaching one adapter through different links then see each other, and links of the
     // same name in different folders do not.
     const QString target = QFileInfo(device).canonicalFilePath();
     m_port->setPortName(target.isEmpty() ? device : target);
+#endif
     m_port->clearError();
     ++m_opening;
     m_losing = false;

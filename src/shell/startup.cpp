@@ -1,6 +1,7 @@
 // Start-up and shut-down of the main window.
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
+#include "shell/productinfo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,11 +32,12 @@ qint64 settingsInt(const QString &key, qint64 defaultValue, qint64 low, qint64 h
 void frmKelvaneProgrammer::Form_Load() {
     const QString section = settingsSection();
 
+    const ProductInfo product = productInfo();
     setWindowTitle(QStringLiteral("%1, Version: %2.%3.%4")
-                       .arg(QStringLiteral(KELVANE_PRODUCT_NAME))
-                       .arg(KELVANE_VERSION_MAJOR)
-                       .arg(KELVANE_VERSION_MINOR)
-                       .arg(KELVANE_VERSION_PATCH, 2, 10, QLatin1Char('0')));
+                       .arg(product.name)
+                       .arg(product.major)
+                       .arg(product.minor)
+                       .arg(product.revision, 2, 10, QLatin1Char('0')));
 
     SettingsFileName = QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') + m_programBaseName +
                                                 QStringLiteral(".ini"));
