@@ -12,6 +12,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "shell/frmprogramming.h"
 
@@ -117,8 +119,10 @@ public:
 
     // --- Start-up and shut-down (shell) -----------------------------------------------------
     void Form_Load();
-    void Form_Unload();
+    void Form_Unload(qint16 &Cancel); // Cancel = 1 refuses the close (once, after a failed save)
     void cmdExit_Click();
+    // Writes the keys in one step; false (reason in *error) when not all of them reached the file.
+    bool SettingsWrite(const QList<std::pair<QString, QString>> &values, QString *error = nullptr);
 
     // --- Status log (link) -------------------------------------------------------------------
     void StatusAppend(const QString &Text, bool Clear);
@@ -164,12 +168,17 @@ public:
     void CreateFiles();
     void FileLoadSave(qint16 FileAction, const QString &sFileName);
     void cmdFileOps_Click(int Index);
+    bool TextSaveAtShutDown(int text); // 0 location, 1 disclaimer; skipped when unchanged
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool TextFileLoadSave(qint16 FileAction, const QString &sFileName); // false: reason logged
+    void TextFileError(const QString &verb, const QString &fileName, const QString &reason);
+    void TextEntered(QPlainTextEdit *box); // characters without a Windows-1252 byte become "?"
+    void ShutDownError(const QString &line); // status log and standard error
     void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
@@ -177,7 +186,7 @@ private:
     bool exchangeRefused();                 // link: logs and refuses a second exchange while one waits
 
     QString m_programFolder;
-    QString m_programBaseName;
+    QString m_programFileName;
     QPointer<frmProgramming> m_frmProgramming;
     QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
     bool m_unloaded = false;          // Form_Unload has run
@@ -186,4 +195,11 @@ private:
     bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
+    QString m_settingsUnreadable;   // why the settings file could not be read at start-up, or empty
+    bool m_closeRefused = false;    // a close was refused once after a failed save
+    bool m_shuttingDown = false;    // Form_Unload is saving the texts
+    // Per text (0 location, 1 disclaimer): the box's text when it last matched its file (or when
+    // its file failed to load at start-up), and the encoding of that file.
+    std::optional<QString> m_textAsFiled[2];
+    int m_textEncoding[2] = {0, 0};
 };
