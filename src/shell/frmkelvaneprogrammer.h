@@ -6,6 +6,7 @@
 // and parsers are free functions that tests call directly.
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -195,6 +196,7 @@ private:
     bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
+    QHash<QString, QString> m_settingsKnown; // what the settings file holds, as far as known
     QString m_settingsUnreadable;   // why the settings file could not be read at start-up, or empty
     bool m_closeRefused = false;    // a close was refused once after a failed save
     bool m_shuttingDown = false;    // Form_Unload is saving the texts

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -59,6 +60,7 @@ void frmKelvaneProgrammer::Form_Load() {
     const std::optional<QByteArray> settingsBytes = profileFileBytes(SettingsFileName, &settingsError);
     m_settingsUnreadable = settingsBytes ? QString() : settingsError;
     const StoredSettings stored{profileSectionValues(settingsBytes.value_or(QByteArray()), section)};
+    m_settingsKnown = stored.values;
 
     const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
@@ -137,18 +139,32 @@ bool frmKelvaneProgrammer::SettingsWrite(const ProfileValues &values, QString *e
             *error = QStringLiteral("it could not be read at start-up (%1)").arg(m_settingsUnreadable);
         return false;
     }
+    // Values the file is known to hold already are not written again (start-up's port keys, mostly).
+    const bool known = std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
+        const auto found = m_settingsKnown.constFind(pair.first.toCaseFolded());
+        return found != m_settingsKnown.cend() && *found == pair.second;
+    });
+    if (known)
+        return true;
     QStringList refused;
     QString reason;
     const bool written = ProfileStringsWrite(settingsSection(), values, SettingsFileName, &reason, &refused);
     if (error)
         *error = written ? QStringLiteral("a value holds a line break (%1)").arg(refused.join(QStringLiteral(", ")))
                          : reason;
+    if (written) {
+        for (const auto &[key, value] : values) {
+            if (!refused.contains(key))
+                m_settingsKnown.insert(key.toCaseFolded(), value);
+        }
+    }
     return written && refused.isEmpty();
 }
 
 void frmKelvaneProgrammer::ShutDownError(const QString &line) {
     StatusAppend(line, false);
-    fputs(line.toLocal8Bit().constData(), stderr);
+    QString plain = line;
+    fputs(plain.replace(QLatin1String("\r\n"), QLatin1String("\n")).toLocal8Bit().constData(), stderr);
     fflush(stderr);
 }
 
