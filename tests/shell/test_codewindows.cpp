@@ -276,14 +276,19 @@ void TestCodeWindows::unreadableNeverReplaced() {
     } else {
         folder.write("KelvaneProgrammer.ini", "[Settings]\r\nOptions=3\r\n");
         QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
-        if (QFile(ini).open(QIODevice::ReadOnly))
-            QSKIP("running with the right to read any file");
+        AsOrdinaryUser::own(folder.path());
+        AsOrdinaryUser::own(ini);
     }
-    QString error;
-    QVERIFY(!ProfileStringsWrite(Settings, shutDownValues(), ini, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!profileFileBytes(ini));
-    QCOMPARE(ProfileIntGet(Settings, "Options", 77, ini), qint64(77));
+    {
+        std::optional<AsOrdinaryUser> user;
+        if (kind == "unreadable")
+            user.emplace();
+        QString error;
+        QVERIFY(!ProfileStringsWrite(Settings, shutDownValues(), ini, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!profileFileBytes(ini));
+        QCOMPARE(ProfileIntGet(Settings, "Options", 77, ini), qint64(77));
+    }
     const QFileInfo info(ini);
     QVERIFY(kind == "folder" ? info.isDir() : kind == "fifo" ? !info.isFile() : info.size() == 24);
     QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
