@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QSet>
 #include <QSaveFile>
 
 #include <limits>
@@ -308,6 +309,29 @@ QHash<QString, QString> profileSectionValues(const QByteArray &contents, const Q
             const QString name = QString::fromLocal8Bit(line.name).toCaseFolded();
             if (!values.contains(name))
                 values.insert(name, QString::fromLocal8Bit(withoutQuotes(line.value)));
+        }
+    }
+    return values;
+}
+
+QHash<QString, QString> profileSettledValues(const QByteArray &contents, const QString &section) {
+    QHash<QString, QString> values;
+    QSet<QString> seen;
+    bool inSection = false;
+    for (const ProfileLine &line : profileLines(contents)) {
+        if (line.kind == ProfileLine::Section) {
+            if (inSection)
+                break;
+            inSection = sameName(line.name, section);
+        } else if (inSection && line.kind == ProfileLine::Key) {
+            const QString name = QString::fromLocal8Bit(line.name).toCaseFolded();
+            if (seen.contains(name))
+                continue;
+            seen.insert(name);
+            const QString value = QString::fromLocal8Bit(withoutQuotes(line.value));
+            if (QByteArrayView(contents).sliced(line.start, line.next - line.start) ==
+                line.name + '=' + valueBytesFor(value) + "\r\n")
+                values.insert(name, value);
         }
     }
     return values;

@@ -79,6 +79,10 @@ std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QS
 // Every key of section in one pass: case-folded name -> value as profileValue gives it.
 QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section);
 
+// The keys of section whose line holds their value exactly as profileWithValue would write it,
+// so that writing that value again changes nothing: case-folded name -> value.
+QHash<QString, QString> profileSettledValues(const QByteArray &contents, const QString &section);
+
 // Optional blanks, an optional sign and the leading decimal digits of value; nullopt when there
 // are no digits. Numbers beyond 64 bits are held at the nearest limit.
 std::optional<qint64> profileLeadingNumber(const QString &value);

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -60,7 +61,7 @@ void frmKelvaneProgrammer::Form_Load() {
     const std::optional<QByteArray> settingsBytes = profileFileBytes(SettingsFileName, &settingsError);
     m_settingsUnreadable = settingsBytes ? QString() : settingsError;
     const StoredSettings stored{profileSectionValues(settingsBytes.value_or(QByteArray()), section)};
-    m_settingsKnown = stored.values;
+    m_settingsKnown = profileSettledValues(settingsBytes.value_or(QByteArray()), section);
 
     const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
@@ -139,8 +140,9 @@ bool frmKelvaneProgrammer::SettingsWrite(const ProfileValues &values, QString *e
             *error = QStringLiteral("it could not be read at start-up (%1)").arg(m_settingsUnreadable);
         return false;
     }
-    // Values the file is known to hold already are not written again (start-up's port keys, mostly).
-    const bool known = std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
+    // Values the file is known to hold already, written as a write would leave them, are not written
+    // again: start-up's port keys need no second reading of the file.
+    const bool known = QFileInfo::exists(SettingsFileName) && std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
         const auto found = m_settingsKnown.constFind(pair.first.toCaseFolded());
         return found != m_settingsKnown.cend() && *found == pair.second;
     });

@@ -249,6 +249,10 @@ void TestCodeWindows::oneStepMatchesKeyByKey() {
     QVERIFY(ProfileStringsWrite(Settings, values, folder.ini(), nullptr, &refused));
     QCOMPARE(folder.read("KelvaneProgrammer.ini"), expected);
     const QHash<QString, QString> stored = profileSectionValues(expected, Settings);
+    // A settled value is one that writing again would not change.
+    const QHash<QString, QString> settled = profileSettledValues(before, Settings);
+    for (auto it = settled.cbegin(); it != settled.cend(); ++it)
+        QCOMPARE(profileWithValue(before, Settings, it.key(), it.value()).value_or("<refused>"), before);
     for (const auto &[key, value] : values) {
         if (refused.contains(key))
             continue;
