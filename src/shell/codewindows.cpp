@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSet>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -297,42 +297,44 @@ std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QS
     return result;
 }
 
-QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section) {
+QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
+                                             QHash<QString, QString> *settled) {
+    // One pass that stops where the section ends, with no copy of the lines it passes over: a
+    // large file is read at start-up without delay.
     QHash<QString, QString> values;
+    const char *const data = contents.constData();
+    qsizetype pos = contents.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     bool inSection = false;
-    for (const ProfileLine &line : profileLines(contents)) {
-        if (line.kind == ProfileLine::Section) {
+    while (pos < contents.size()) {
+        const qsizetype start = pos;
+        const char *const lineEnd = static_cast<const char *>(
+            std::find_if(data + pos, data + contents.size(), [](char c) { return c == '\r' || c == '\n'; }));
+        pos = lineEnd - data;
+        const QByteArrayView text = withoutBlanks(QByteArrayView(data + start, pos - start));
+        if (pos < contents.size() && data[pos] == '\r')
+            ++pos;
+        if (pos < contents.size() && data[pos] == '\n')
+            ++pos;
+        if (text.startsWith('[')) {
             if (inSection)
                 break; // only the first section of that name counts
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == ProfileLine::Key) {
-            const QString name = QString::fromLocal8Bit(line.name).toCaseFolded();
-            if (!values.contains(name))
-                values.insert(name, QString::fromLocal8Bit(withoutQuotes(line.value)));
+            const qsizetype close = text.indexOf(']');
+            inSection = sameName(withoutBlanks(text.sliced(1, close < 0 ? text.size() - 1 : close - 1)).toByteArray(),
+                                 section);
+            continue;
         }
-    }
-    return values;
-}
-
-QHash<QString, QString> profileSettledValues(const QByteArray &contents, const QString &section) {
-    QHash<QString, QString> values;
-    QSet<QString> seen;
-    bool inSection = false;
-    for (const ProfileLine &line : profileLines(contents)) {
-        if (line.kind == ProfileLine::Section) {
-            if (inSection)
-                break;
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == ProfileLine::Key) {
-            const QString name = QString::fromLocal8Bit(line.name).toCaseFolded();
-            if (seen.contains(name))
-                continue;
-            seen.insert(name);
-            const QString value = QString::fromLocal8Bit(withoutQuotes(line.value));
-            if (QByteArrayView(contents).sliced(line.start, line.next - line.start) ==
-                line.name + '=' + valueBytesFor(value) + "\r\n")
-                values.insert(name, value);
-        }
+        const qsizetype equals = text.indexOf('=');
+        if (!inSection || text.startsWith(';') || equals <= 0)
+            continue;
+        const QByteArray name = withoutBlanks(text.first(equals)).toByteArray();
+        const QString folded = QString::fromLocal8Bit(name).toCaseFolded();
+        if (values.contains(folded))
+            continue; // the first of duplicate keys wins
+        const QString value = QString::fromLocal8Bit(withoutQuotes(withoutBlanks(text.sliced(equals + 1)).toByteArray()));
+        values.insert(folded, value);
+        // Settled: the line is exactly what writing this value would leave.
+        if (settled && QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + "\r\n")
+            settled->insert(folded, value);
     }
     return values;
 }

@@ -76,12 +76,11 @@ std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QSt
 std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
                                             const ProfileValues &values, QStringList *refused = nullptr);
 
-// Every key of section in one pass: case-folded name -> value as profileValue gives it.
-QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section);
-
-// The keys of section whose line holds their value exactly as profileWithValue would write it,
-// so that writing that value again changes nothing: case-folded name -> value.
-QHash<QString, QString> profileSettledValues(const QByteArray &contents, const QString &section);
+// Every key of section in one pass: case-folded name -> value as profileValue gives it. *settled
+// gets the keys whose line holds the value exactly as profileWithValue would write it, so that
+// writing that value again changes nothing.
+QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
+                                             QHash<QString, QString> *settled = nullptr);
 
 // Optional blanks, an optional sign and the leading decimal digits of value; nullopt when there
 // are no digits. Numbers beyond 64 bits are held at the nearest limit.

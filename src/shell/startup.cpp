@@ -60,8 +60,9 @@ void frmKelvaneProgrammer::Form_Load() {
     QString settingsError;
     const std::optional<QByteArray> settingsBytes = profileFileBytes(SettingsFileName, &settingsError);
     m_settingsUnreadable = settingsBytes ? QString() : settingsError;
-    const StoredSettings stored{profileSectionValues(settingsBytes.value_or(QByteArray()), section)};
-    m_settingsKnown = profileSettledValues(settingsBytes.value_or(QByteArray()), section);
+    m_settingsKnown.clear();
+    const StoredSettings stored{
+        profileSectionValues(settingsBytes.value_or(QByteArray()), section, &m_settingsKnown)};
 
     const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
