@@ -106,6 +106,8 @@ private slots:
     void failedSaveRefusesCloseOnce();
     void killedDuringShutDown();
     void settingsReadOnce();
+    void settingsFileFollowsWholeName();
+    void unreadableSettingsKept();
 };
 
 void TestStartup::storedValues_data() {
@@ -399,6 +401,40 @@ void TestStartup::settingsReadOnce() {
     const auto w = openWindow(folder);
     qInfo("start-up with a %lld MB settings file: %lld ms", qint64(big.size() / 1000000), timer.elapsed());
     QCOMPARE(w->cboCommPort->currentIndex(), 0); // read from behind the other lines
+}
+
+// "KelvaneProgrammer.v2" keeps its own settings, apart from "KelvaneProgrammer.ini".
+void TestStartup::settingsFileFollowsWholeName() {
+    ProgramFolder folder;
+    folder.writeSettings({"Options=137", "CommPort=0"});
+    const QByteArray original = folder.read("KelvaneProgrammer.ini");
+    folder.deadPort(1);
+    frmKelvaneProgrammer w(folder.file("KelvaneProgrammer.v2"));
+    QCOMPARE(w.SettingsFileName, folder.file("KelvaneProgrammer.v2.ini"));
+    QCOMPARE(w.Options, quint8(0));
+    QVERIFY(w.close());
+    QCOMPARE(folder.read("KelvaneProgrammer.ini"), original);
+    QVERIFY(folder.read("KelvaneProgrammer.v2.ini").contains("Options=0\r\n"));
+}
+
+// A settings file that cannot be read is said so at start-up and never replaced; shut-down then
+// cannot save the settings, so the first close is refused.
+void TestStartup::unreadableSettingsKept() {
+    ProgramFolder folder;
+    QVERIFY(QDir().mkdir(folder.ini()));
+    const auto w = openWindow(folder);
+    const QString unreadable = QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
+                                              "left as it is, and no setting is saved to it.\r\n")
+                                   .arg(folder.ini());
+    QVERIFY2(w->statusText().startsWith(unreadable), qPrintable(w->statusText()));
+    w->show();
+    StderrCapture captured;
+    QVERIFY(!w->close());
+    QVERIFY(w->statusText().contains("ERROR: Cannot save the settings to \"" + folder.ini() +
+                                     "\": it could not be read at start-up (it is a folder)\r\n"
+                                     "Press Exit again to close"));
+    QVERIFY(w->close());
+    QVERIFY(QFileInfo(folder.ini()).isDir());
 }
 
 int main(int argc, char *argv[]) {
