@@ -319,8 +319,9 @@ QHash<QString, QString> profileSectionValues(const QByteArray &contents, const Q
             if (inSection)
                 break; // only the first section of that name counts
             const qsizetype close = text.indexOf(']');
-            inSection = sameName(withoutBlanks(text.sliced(1, close < 0 ? text.size() - 1 : close - 1)).toByteArray(),
-                                 section);
+            inSection =
+                sameName(withoutBlanks(text.sliced(1, close < 0 ? text.size() - 1 : close - 1)).toByteArray(),
+                         section);
             continue;
         }
         const qsizetype equals = text.indexOf('=');
@@ -330,10 +331,12 @@ QHash<QString, QString> profileSectionValues(const QByteArray &contents, const Q
         const QString folded = QString::fromLocal8Bit(name).toCaseFolded();
         if (values.contains(folded))
             continue; // the first of duplicate keys wins
-        const QString value = QString::fromLocal8Bit(withoutQuotes(withoutBlanks(text.sliced(equals + 1)).toByteArray()));
+        const QString value =
+            QString::fromLocal8Bit(withoutQuotes(withoutBlanks(text.sliced(equals + 1)).toByteArray()));
         values.insert(folded, value);
         // Settled: the line is exactly what writing this value would leave.
-        if (settled && QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + "\r\n")
+        if (settled &&
+            QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + "\r\n")
             settled->insert(folded, value);
     }
     return values;
@@ -424,8 +427,8 @@ bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, cons
            refused.isEmpty();
 }
 
-bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values, const QString &ProfileFileName,
-                         QString *error, QStringList *refused) {
+bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
+                         const QString &ProfileFileName, QString *error, QStringList *refused) {
     const auto fail = [error](const QString &reason) {
         if (error)
             *error = reason;

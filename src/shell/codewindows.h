@@ -41,8 +41,9 @@ bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, cons
 // When the folder refuses a new file but the file itself is writable, it is rewritten in place
 // (and put back as it was should that write fail). False, with the reason in *error, when nothing
 // was written; keys that cannot be stored in a profile line are left out and named in *refused.
-bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values, const QString &ProfileFileName,
-                         QString *error = nullptr, QStringList *refused = nullptr);
+bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
+                         const QString &ProfileFileName, QString *error = nullptr,
+                         QStringList *refused = nullptr);
 
 // Replaces the file's contents with bytes in one atomic step (a new file renamed over the old).
 // When the folder refuses the new file but the file may be written, writes it in place instead;

@@ -176,10 +176,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool TextFileLoadSave(qint16 FileAction, const QString &sFileName); // false: reason logged
+    // Loads or saves one text; false when it failed (the reason is in the status log).
+    bool TextFileLoadSave(qint16 FileAction, const QString &sFileName);
     void TextFileError(const QString &verb, const QString &fileName, const QString &reason);
-    void TextEntered(QPlainTextEdit *box); // characters without a Windows-1252 byte become "?"
-    void ShutDownError(const QString &line); // status log and standard error
+    // Characters without a Windows-1252 byte become "?" as they enter a box.
+    void TextEntered(QPlainTextEdit *box);
+    // A line for the status log that also goes to standard error.
+    void ShutDownError(const QString &line);
+
     void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
@@ -196,10 +200,13 @@ private:
     bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
-    QHash<QString, QString> m_settingsKnown; // what the settings file holds, as far as known
-    QString m_settingsUnreadable;   // why the settings file could not be read at start-up, or empty
-    bool m_closeRefused = false;    // a close was refused once after a failed save
-    bool m_shuttingDown = false;    // Form_Unload is saving the texts
+
+    // Settings keys whose value the file is known to hold, written as a write would leave them.
+    QHash<QString, QString> m_settingsKnown;
+    // Why the settings file could not be read at start-up (then it is never written), or empty.
+    QString m_settingsUnreadable;
+    bool m_closeRefused = false; // a close was refused once after a failed save
+    bool m_shuttingDown = false; // Form_Unload is saving the texts
     // Per text (0 location, 1 disclaimer): the box's text when it last matched its file (or when
     // its file failed to load at start-up), and the encoding of that file.
     std::optional<QString> m_textAsFiled[2];

@@ -52,8 +52,8 @@ void frmKelvaneProgrammer::Form_Load() {
                        .arg(KELVANE_VERSION_MINOR)
                        .arg(KELVANE_VERSION_PATCH, 2, 10, QLatin1Char('0')));
 
-    SettingsFileName = QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') +
-                                                settingsFileNameFor(m_programFileName));
+    SettingsFileName =
+        QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') + settingsFileNameFor(m_programFileName));
 
     // The file is read and parsed once; a file that exists but cannot be read gives the defaults
     // and is never replaced, so that what it holds is not lost.
@@ -70,10 +70,8 @@ void frmKelvaneProgrammer::Form_Load() {
         frameDebug->hide();
         setFixedSize(width(), frameDebug->y());
     } else {
-        txtDumpMemAddr->setText(
-            stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
-        txtDumpMemCnt->setText(
-            stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
+        txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
+        txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
     }
 
     Options = quint8(stored.number(QStringLiteral("Options"), 0, 0, 255));
@@ -143,18 +141,21 @@ bool frmKelvaneProgrammer::SettingsWrite(const ProfileValues &values, QString *e
     }
     // Values the file is known to hold already, written as a write would leave them, are not written
     // again: start-up's port keys need no second reading of the file.
-    const bool known = QFileInfo::exists(SettingsFileName) && std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
-        const auto found = m_settingsKnown.constFind(pair.first.toCaseFolded());
-        return found != m_settingsKnown.cend() && *found == pair.second;
-    });
+    const bool known = QFileInfo::exists(SettingsFileName) &&
+                       std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
+                           const auto found = m_settingsKnown.constFind(pair.first.toCaseFolded());
+                           return found != m_settingsKnown.cend() && *found == pair.second;
+                       });
     if (known)
         return true;
     QStringList refused;
     QString reason;
     const bool written = ProfileStringsWrite(settingsSection(), values, SettingsFileName, &reason, &refused);
     if (error)
-        *error = written ? QStringLiteral("a value holds a line break (%1)").arg(refused.join(QStringLiteral(", ")))
-                         : reason;
+        *error =
+            written
+                ? QStringLiteral("a value holds a line break (%1)").arg(refused.join(QStringLiteral(", ")))
+                : reason;
     if (written) {
         for (const auto &[key, value] : values) {
             if (!refused.contains(key))
@@ -188,7 +189,8 @@ void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
     bool saved = true;
     QString error;
     if (!SettingsWrite(values, &error)) {
-        ShutDownError(QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error));
+        ShutDownError(
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error));
         saved = false;
     }
 

@@ -15,7 +15,8 @@
 
 #include <algorithm>
 
-void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fileName, const QString &reason) {
+void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fileName,
+                                         const QString &reason) {
     const QString line = QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
                              .arg(verb, QDir::toNativeSeparators(fileName), reason);
     if (m_shuttingDown)
@@ -169,6 +170,6 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     if (!TextFileLoadSave(Index, fileName))
         return;
     (location ? LocationFileName : DisclaimerFileName) = fileName;
-    SettingsWrite({{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
-                    fileName}});
+    SettingsWrite(
+        {{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"), fileName}});
 }

@@ -132,7 +132,8 @@ QString unencodableWarning(const QStringList &replaced) {
     for (const QString &character : replaced)
         shown.append(characterForMessage(character));
     return QStringLiteral("WARNING: %1 %2 no Windows-1252 byte and became \"?\"\r\n")
-        .arg(shown.join(QStringLiteral(", ")), replaced.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
+        .arg(shown.join(QStringLiteral(", ")),
+             replaced.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
 }
 
 QString characterForMessage(const QString &character) {

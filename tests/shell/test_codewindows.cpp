@@ -178,7 +178,7 @@ QByteArray keyByKey(QByteArray contents, const ProfileValues &values) {
 }
 
 ProfileValues shutDownValues() {
-    ProfileValues values = {{"Options", "137"}, {"PrinterType", "6"},   {"PrinterBaudRate", "1"},
+    ProfileValues values = {{"Options", "137"},    {"PrinterType", "6"},     {"PrinterBaudRate", "1"},
                             {"HardwareType", "1"}, {"DumpMemAddr", " 1F00"}, {"DumpMemCnt", "16"}};
     for (int i = 0; i < 5; ++i)
         values.append({QStringLiteral("GameNumber%1").arg(i), QString(4, QChar(u'1' + i))});
@@ -196,8 +196,9 @@ void TestCodeWindows::oneStepMatchesKeyByKey_data() {
     QTest::addColumn<ProfileValues>("values");
     const ProfileValues shutDown = shutDownValues();
     const ProfileValues port = {{"CommPort", "3"}, {"CommBaudRate", "1"}};
-    const ProfileValues mixed = {{"bonus0", "x"}, {"New1", "1"}, {"A=B", "refused"}, {"BONUS0", "again"},
-                                 {"New2", "two\r\nlines"}, {"New3", "3"}, {"Options", ""}};
+    const ProfileValues mixed = {
+        {"bonus0", "x"},          {"New1", "1"}, {"A=B", "refused"}, {"BONUS0", "again"},
+        {"New2", "two\r\nlines"}, {"New3", "3"}, {"Options", ""}};
     const QList<std::pair<const char *, QByteArray>> files = {
         {"no file", QByteArray()},
         {"hand edited", handEdited()},
@@ -207,7 +208,8 @@ void TestCodeWindows::oneStepMatchesKeyByKey_data() {
         {"last line a key to rewrite, no break", "[Settings]\r\nA=1\r\nBonus3=9"},
         {"no section, no final break", "; only a comment"},
         {"lone CR and LF, blank lines, later sections",
-         "\xEF\xBB\xBF[Settings]\rOptions=1\n\n  gamenumber2 = 7 \r\n\r\n[Other]\r\nBonus0=1\r\n[Settings]\r\nBonus1=2\r\n"},
+         "\xEF\xBB\xBF[Settings]\rOptions=1\n\n  gamenumber2 = 7 "
+         "\r\n\r\n[Other]\r\nBonus0=1\r\n[Settings]\r\nBonus1=2\r\n"},
     };
     for (const auto &[name, bytes] : files) {
         QTest::addRow("%s, shut-down keys", name) << bytes << shutDown;
@@ -216,9 +218,10 @@ void TestCodeWindows::oneStepMatchesKeyByKey_data() {
     }
 
     // Random files from lines that matter to the parser, with random key lists.
-    const QList<QByteArray> pieces = {"[Settings]", "[settings ]", "[Other]", "Options=1", " bonus0 = 2 ",
-                                      "GameNumber1=\"x\"", ";Options=9", "", "junk", "New1=old",
-                                      "CommPort=4", "=5", "[Set"};
+    const QList<QByteArray> pieces = {"[Settings]",   "[settings ]",       "[Other]",    "Options=1",
+                                      " bonus0 = 2 ", "GameNumber1=\"x\"", ";Options=9", "",
+                                      "junk",         "New1=old",          "CommPort=4", "=5",
+                                      "[Set"};
     const QList<QByteArray> breaks = {"\r\n", "\r", "\n", ""};
     const QStringList keys = {"Options", "BONUS0", "GameNumber1", "New1", "New2", "CommPort", "bad=key"};
     QRandomGenerator random(7);
@@ -253,7 +256,8 @@ void TestCodeWindows::oneStepMatchesKeyByKey() {
     QHash<QString, QString> settled;
     const QHash<QString, QString> storedBefore = profileSectionValues(before, Settings, &settled);
     for (const QString &key : {"options", "bonus0", "gamenumber1", "new1", "commport", "gamenumber2"})
-        QCOMPARE(storedBefore.value(key, "<missing>"), profileValue(before, Settings, key).value_or("<missing>"));
+        QCOMPARE(storedBefore.value(key, "<missing>"),
+                 profileValue(before, Settings, key).value_or("<missing>"));
     for (auto it = settled.cbegin(); it != settled.cend(); ++it)
         QCOMPARE(profileWithValue(before, Settings, it.key(), it.value()).value_or("<refused>"), before);
     for (const auto &[key, value] : values) {
@@ -304,13 +308,20 @@ void TestCodeWindows::unreadableNeverReplaced() {
 void TestCodeWindows::settingsFileName_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("settings");
-    QTest::newRow("plain") << "KelvaneProgrammer" << "KelvaneProgrammer.ini";
-    QTest::newRow("Windows") << "KelvaneProgrammer.exe" << "KelvaneProgrammer.ini";
-    QTest::newRow("upper-case EXE") << "KelvaneProgrammer.EXE" << "KelvaneProgrammer.ini";
-    QTest::newRow("a dot in the name") << "KelvaneProgrammer.v2" << "KelvaneProgrammer.v2.ini";
-    QTest::newRow("version") << "KelvaneProgrammer-3.2.1" << "KelvaneProgrammer-3.2.1.ini";
-    QTest::newRow("version, Windows") << "KelvaneProgrammer-3.2.1.exe" << "KelvaneProgrammer-3.2.1.ini";
-    QTest::newRow("only .exe in the middle") << "Kelvane.exe.old" << "Kelvane.exe.old.ini";
+    QTest::newRow("plain") << "KelvaneProgrammer"
+                           << "KelvaneProgrammer.ini";
+    QTest::newRow("Windows") << "KelvaneProgrammer.exe"
+                             << "KelvaneProgrammer.ini";
+    QTest::newRow("upper-case EXE") << "KelvaneProgrammer.EXE"
+                                    << "KelvaneProgrammer.ini";
+    QTest::newRow("a dot in the name") << "KelvaneProgrammer.v2"
+                                       << "KelvaneProgrammer.v2.ini";
+    QTest::newRow("version") << "KelvaneProgrammer-3.2.1"
+                             << "KelvaneProgrammer-3.2.1.ini";
+    QTest::newRow("version, Windows") << "KelvaneProgrammer-3.2.1.exe"
+                                      << "KelvaneProgrammer-3.2.1.ini";
+    QTest::newRow("only .exe in the middle") << "Kelvane.exe.old"
+                                             << "Kelvane.exe.old.ini";
 }
 
 void TestCodeWindows::settingsFileName() {

@@ -8,14 +8,14 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QTimer>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QWindow>
 
 #include <chrono>
@@ -71,7 +71,8 @@ QByteArray killTestSettings() {
     QByteArray filler = "[Filler]\r\n";
     for (int i = 0; i < 60000; ++i)
         filler += "Line" + QByteArray::number(i) + "=some value kept byte for byte\r\n";
-    return settingsFile({"CommPort=0", "CommBaudRate=0", "Options=0", "GameNumber0=1111", "Bonus0=1.00"}) + filler;
+    return settingsFile({"CommPort=0", "CommBaudRate=0", "Options=0", "GameNumber0=1111", "Bonus0=1.00"}) +
+           filler;
 }
 
 // The child of the kill test: opens the window on the folder, changes what shut-down writes,
@@ -330,8 +331,10 @@ void TestStartup::failedSaveRefusesCloseOnce() {
     QVERIFY(w->isVisible());
     const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(log.size(), 3);
-    QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()), qPrintable(log[0]));
-    QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")), qPrintable(log[1]));
+    QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
+             qPrintable(log[0]));
+    QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
+             qPrintable(log[1]));
     QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
     QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
     if (!folderGone) {
@@ -423,9 +426,10 @@ void TestStartup::unreadableSettingsKept() {
     ProgramFolder folder;
     QVERIFY(QDir().mkdir(folder.ini()));
     const auto w = openWindow(folder);
-    const QString unreadable = QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
-                                              "left as it is, and no setting is saved to it.\r\n")
-                                   .arg(folder.ini());
+    const QString unreadable =
+        QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
+                       "left as it is, and no setting is saved to it.\r\n")
+            .arg(folder.ini());
     QVERIFY2(w->statusText().startsWith(unreadable), qPrintable(w->statusText()));
     w->show();
     StderrCapture captured;

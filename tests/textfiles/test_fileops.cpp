@@ -1,16 +1,16 @@
 // The window's ticket text files: default files at start-up, loading and saving the texts, and
 // the file dialogs behind the four file buttons.
-#include "shell/codewindows.h"
 #include "programming/encoders.h"
+#include "shell/codewindows.h"
 #include "testsupport.h"
 
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QClipboard>
-#include <QKeyEvent>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -218,7 +218,8 @@ void TestFileOps::oddFilesAtStart_data() {
     QTest::addColumn<QString>("reason"); // of the one error line; empty: none
     QTest::addColumn<QString>("text");   // in the box after start-up
     QTest::addColumn<QString>("typed");  // then typed into the box
-    const auto row = [](const char *kind, const char *reason, const QString &text, const QString &typed = {}) {
+    const auto row = [](const char *kind, const char *reason, const QString &text,
+                        const QString &typed = {}) {
         QTest::newRow(kind) << kind << reason << text << typed;
     };
     row("missing", "No such file", "");
@@ -230,7 +231,9 @@ void TestFileOps::oddFilesAtStart_data() {
     row("not readable", "Permission denied", "");
     row("LF lines", "", "a\r\nb\r\n");
     row("UTF-16, shown as bytes", "",
-        QString::fromLatin1("\xFF\xFE" "a") + QChar(0) + "\r\n" + QChar(0) + "\r\n" + QChar(0) + "\r\n");
+        QString::fromLatin1("\xFF\xFE"
+                            "a") +
+            QChar(0) + "\r\n" + QChar(0) + "\r\n" + QChar(0) + "\r\n");
     row("UTF-8", "", QString::fromUtf8("Caf\xC3\xA9\r\n"));
 }
 
@@ -255,7 +258,9 @@ void TestFileOps::oddFilesAtStart() {
     } else if (kind == "LF lines") {
         bytes = "a\nb\n";
     } else if (kind.startsWith("UTF-16")) {
-        bytes = QByteArray("\xFF\xFE" "a\0\r\0\n\0", 8);
+        bytes = QByteArray("\xFF\xFE"
+                           "a\0\r\0\n\0",
+                           8);
     } else if (kind == "UTF-8") {
         bytes = "Caf\xC3\xA9\r\n";
     }
@@ -302,8 +307,8 @@ void TestFileOps::folderRefusesNewFiles() {
     for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
         AsOrdinaryUser::own(folder.file(name));
     AsOrdinaryUser::own(folder.path());
-    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
-                                                     QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(folder.path(),
+                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QByteArray before = folder.read("MyLocation.txt");
     w->setBoxText(w->txtLocationInfo, QString(3000, u'x'));
     {
@@ -338,15 +343,17 @@ void TestFileOps::enteredCharactersWithoutByte() {
     QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
     QVERIFY(w->chkSend[4]->isChecked());
 
-    QApplication::clipboard()->setText(QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
+    QApplication::clipboard()->setText(
+        QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
     w->txtDisclaimer->paste();
     QCOMPARE(w->boxText(w->txtDisclaimer), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
     const QStringList warnings =
         w->statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^WARNING: "));
-    QCOMPARE(warnings, QStringList({QString::fromUtf8("WARNING: \"\xE2\x86\x92\" (U+2192) has no Windows-1252 "
-                                                      "byte and became \"?\""),
-                                    QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
-                                                      "(U+2192) have no Windows-1252 byte and became \"?\"")}));
+    QCOMPARE(warnings,
+             QStringList({QString::fromUtf8("WARNING: \"\xE2\x86\x92\" (U+2192) has no Windows-1252 "
+                                            "byte and became \"?\""),
+                          QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
+                                            "(U+2192) have no Windows-1252 byte and became \"?\"")}));
     QVERIFY(w->close());
     QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
 }
@@ -355,7 +362,8 @@ void TestFileOps::enteredCharactersWithoutByte() {
 // (with its mark) when changed; the device still gets Windows-1252.
 void TestFileOps::utf8SavedAsUtf8() {
     ProgramFolder folder;
-    const QByteArray bytes = "\xEF\xBB\xBF" "Caf\xC3\xA9 \xE2\x86\x92\r\n";
+    const QByteArray bytes = "\xEF\xBB\xBF"
+                             "Caf\xC3\xA9 \xE2\x86\x92\r\n";
     folder.write("MyLocation.txt", bytes);
     auto w = openWindow(folder);
     QCOMPARE(w->boxText(w->txtLocationInfo), QString::fromUtf8("Caf\xC3\xA9 ?\r\n"));
@@ -367,7 +375,8 @@ void TestFileOps::utf8SavedAsUtf8() {
     w = openWindow(folder);
     QTest::keyClicks(w->txtLocationInfo, "Bar");
     QVERIFY(w->close());
-    QCOMPARE(folder.read("MyLocation.txt"), QByteArray("\xEF\xBB\xBF" "BarCaf\xC3\xA9 ?\r\n\r\n"));
+    QCOMPARE(folder.read("MyLocation.txt"), QByteArray("\xEF\xBB\xBF"
+                                                       "BarCaf\xC3\xA9 ?\r\n\r\n"));
 }
 
 QTEST_MAIN(TestFileOps)

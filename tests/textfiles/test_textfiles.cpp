@@ -60,9 +60,14 @@ void TestTextFiles::loadAndSave_data() {
     row("invalid UTF-8 stays Windows-1252", "caf\xC3\r\n", QString::fromUtf8("caf\xC3\x83\r\n"));
     // UTF-8 as modern editors save it: with its mark, or valid with a multi-byte sequence.
     row("UTF-8", "Caf\xC3\xA9\r\n", QString::fromUtf8("Caf\xC3\xA9\r\n"), TicketEncoding::Utf8);
-    row("UTF-8 with its mark", "\xEF\xBB\xBF" "Caf\xC3\xA9\r\n", QString::fromUtf8("Caf\xC3\xA9\r\n"),
-        TicketEncoding::Utf8WithMark);
-    row("UTF-8 mark, ASCII only", "\xEF\xBB\xBF" "abc\r\n", "abc\r\n", TicketEncoding::Utf8WithMark);
+    row("UTF-8 with its mark",
+        "\xEF\xBB\xBF"
+        "Caf\xC3\xA9\r\n",
+        QString::fromUtf8("Caf\xC3\xA9\r\n"), TicketEncoding::Utf8WithMark);
+    row("UTF-8 mark, ASCII only",
+        "\xEF\xBB\xBF"
+        "abc\r\n",
+        "abc\r\n", TicketEncoding::Utf8WithMark);
     row("UTF-8 euro and arrow: the arrow becomes ?", "\xE2\x82\xAC\xE2\x86\x92\xE2\x86\x92\r\n",
         QString::fromUtf8("\xE2\x82\xAC??\r\n"), TicketEncoding::Utf8, {QString::fromUtf8("\xE2\x86\x92")});
 }
@@ -80,7 +85,8 @@ void TestTextFiles::loadAndSave() {
     // Saving and loading again gives the same text.
     QCOMPARE(ticketTextFromFile(ticketFileFromText(text, found)), text);
     const qsizetype crlf = bytes.count("\r\n");
-    if (bytes.endsWith("\r\n") && bytes.count('\r') == crlf && bytes.count('\n') == crlf && replaced.isEmpty())
+    if (bytes.endsWith("\r\n") && bytes.count('\r') == crlf && bytes.count('\n') == crlf &&
+        replaced.isEmpty())
         QCOMPARE(ticketFileFromText(text.chopped(bytes.endsWith("\r\n\r\n") ? 0 : 2), found), bytes);
 }
 
