@@ -170,6 +170,11 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     if (!TextFileLoadSave(Index, fileName))
         return;
     (location ? LocationFileName : DisclaimerFileName) = fileName;
-    SettingsWrite(
-        {{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"), fileName}});
+    QString error;
+    if (!SettingsWrite({{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
+                         fileName}},
+                       &error))
+        StatusAppend(
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error),
+            false);
 }
