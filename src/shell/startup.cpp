@@ -173,6 +173,10 @@ void frmKelvaneProgrammer::ShutDownError(const QString &line) {
 }
 
 void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
+    // The close has ended a wait for the device (the window may yet stay open, see below).
+    if (ExchangeBusy)
+        StatusAppend(QStringLiteral("ERROR: Stopped waiting for the device: the window is closing\r\n"),
+                     false);
     // Every key in one step: a kill leaves the complete old or the complete new file.
     ProfileValues values = {
         {QStringLiteral("Options"), QString::number(Options)},

@@ -285,6 +285,7 @@ void TestStartup::closeWhileWaiting() {
     QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
 
     QVERIFY(!w->isVisible());
+    QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
     QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
     QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
     if (programmingRun)
