@@ -129,7 +129,7 @@ void frmKelvaneProgrammer::TextEntered(QPlainTextEdit *box) {
         return;
     QStringList replaced;
     QTextCursor cursor(box->document());
-    cursor.beginEditBlock();
+    cursor.joinPreviousEditBlock(); // one undo step with the entry itself
     for (qsizetype i = raw.size() - 1; i >= 0; --i) {
         const QChar c = raw.at(i);
         if (kept(c))

@@ -354,6 +354,10 @@ void TestFileOps::enteredCharactersWithoutByte() {
                                             "byte and became \"?\""),
                           QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
                                             "(U+2192) have no Windows-1252 byte and became \"?\"")}));
+    // Undo takes back the paste and its "?" in one step.
+    w->txtDisclaimer->undo();
+    QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
+    w->txtDisclaimer->redo();
     QVERIFY(w->close());
     QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
 }
