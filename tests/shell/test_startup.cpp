@@ -259,16 +259,20 @@ void TestStartup::repickLostPort() {
 
 void TestStartup::closeWhileWaiting_data() {
     QTest::addColumn<bool>("programmingRun");
-    QTest::newRow("Test Comm") << false;
-    QTest::newRow("programming run") << true;
+    QTest::addColumn<bool>("saveFails"); // the close is then refused, once
+    QTest::newRow("Test Comm") << false << false;
+    QTest::newRow("programming run") << true << false;
+    QTest::newRow("programming run, save fails") << true << true;
 }
 
 void TestStartup::closeWhileWaiting() {
     // Closing while an exchange waits for a silent device: shut-down happens at once, the wait ends
-    // without its 5 seconds, and the handler that waited unwinds safely.
+    // without its 5 seconds, and the handler that waited unwinds safely, also when the close is
+    // refused because a save failed.
     QFETCH(bool, programmingRun);
+    QFETCH(bool, saveFails);
     ProgramFolder folder;
-    folder.writeSettings({"HardwareType=1"});
+    folder.writeSettings({"HardwareType=1", "Bonus1=" + QString(2000, u'5')});
     const auto sim = startSim(folder);
     QVERIFY(sim->isRunning());
     sim->addFault({SimFault::Silence, -1, 0, 0, -1}); // every command, every time
@@ -278,17 +282,33 @@ void TestStartup::closeWhileWaiting() {
     w->chkSend[0]->setChecked(true);
     w->txtGameNumber[0]->setText(QStringLiteral("4321"));
 
-    QTimer::singleShot(300, w.get(), [&w] { w->close(); });
+    QTimer::singleShot(300, w.get(), [&w, saveFails] {
+        const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
+        w->close();
+    });
     QElapsedTimer elapsed;
     elapsed.start();
     QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
     QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
 
-    QVERIFY(!w->isVisible());
+    QCOMPARE(w->isVisible(), saveFails);
     QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
+    if (saveFails) {
+        // The run has ended as after any failure: its window hidden, the buttons back.
+        QVERIFY2(
+            w->statusText().contains("Press Exit again to close; what could not be saved is then lost.\r\n"),
+            qPrintable(w->statusText()));
+        QVERIFY(!w->programmingWindow()->isVisible());
+        QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
+        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    }
     QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
     QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
-    if (programmingRun)
+    // A run that unwound before the close leaves no window behind; one still unwinding only a hidden one.
+    if (saveFails)
+        QVERIFY(!w->programmingWindow());
+    else if (programmingRun)
         QVERIFY(w->programmingWindow() && !w->programmingWindow()->isVisible());
 }
 
