@@ -351,6 +351,21 @@ bool SimDevice::start(const QString &linkPath, QString *error) {
         closePty();
         return false;
     };
+    // Never replace a port entry this device did not publish itself (a link to a real adapter,
+    // say): stop() would then delete it.
+    char current[4096];
+    const ssize_t currentLength =
+        ::readlink(QFile::encodeName(linkPath).constData(), current, sizeof current);
+    const bool ours = linkPath == d->link && !d->publishedTarget.isEmpty() && currentLength > 0 &&
+                      QFile::decodeName(QByteArray(current, int(currentLength))) == d->publishedTarget;
+    const QFileInfo entry(linkPath);
+    if ((entry.exists() || entry.isSymLink()) && !ours) {
+        if (error)
+            *error = QStringLiteral("%1 already exists and is not a link this simulated device made; "
+                                    "remove it or publish another name")
+                         .arg(linkPath);
+        return false;
+    }
     closePty();
     d->link = linkPath;
 

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 struct ProgramFolder {
     QTemporaryDir dir;
@@ -32,6 +33,8 @@ struct ProgramFolder {
     }
     QByteArray read(const QString &name) const
     {
+        if (!QFileInfo(file(name)).isFile())
+            return QByteArray(); // a pipe or a device would not end
         QFile f(file(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
@@ -67,6 +70,29 @@ inline std::unique_ptr<frmKelvaneProgrammer> openWindow(const ProgramFolder &fol
         folder.deadPort(1);
     return std::make_unique<frmKelvaneProgrammer>(folder.exe());
 }
+
+// While it lives, the process acts on files as an ordinary user ("nobody"), so that permissions
+// hold even for a test run by root. Files it should own are handed over with own().
+struct AsOrdinaryUser {
+    static constexpr uid_t nobody = 65534;
+    const bool root = ::geteuid() == 0;
+    static void own(const QString &path)
+    {
+        if (::geteuid() == 0)
+            QVERIFY(::chown(QFile::encodeName(path).constData(), nobody, nobody) == 0);
+    }
+    AsOrdinaryUser()
+    {
+        // Real and effective ids both, since some permission tests ask for the real one.
+        if (root)
+            QVERIFY(::setresuid(nobody, nobody, 0) == 0);
+    }
+    ~AsOrdinaryUser()
+    {
+        if (root)
+            QVERIFY(::setresuid(0, 0, 0) == 0);
+    }
+};
 
 // While it lives, no file of this process can grow beyond `bytes`: a disk that fills up mid-write.
 struct FileSizeLimit {

@@ -35,22 +35,20 @@ void frmKelvaneProgrammer::CommPortOpen() {
                              QStringLiteral(" opening comm port, ") + error.description + crlf,
                          false);
             ocxComm->setCommPort(previous);
+            // Showing the previous port reopens it through cboCommPort_Click. Should that fail as
+            // well, the list keeps showing it (closed) and nothing is tried again: the next start
+            // tries it once more.
             if (!m_restoringPort) {
-                // Showing the previous port reopens it through cboCommPort_Click.
                 m_restoringPort = true;
                 cboCommPort->setCurrentIndex(previous);
                 m_restoringPort = false;
-            } else {
-                // The previous port failed as well: give up rather than try again and again.
-                cboCommPort->setCurrentIndex(0);
             }
         }
     }
 
-    ProfileStringWrite(QStringLiteral("Settings"), QStringLiteral("CommPort"),
-                       QString::number(cboCommPort->currentIndex()), SettingsFileName);
-    ProfileStringWrite(QStringLiteral("Settings"), QStringLiteral("CommBaudRate"),
-                       QString::number(cboCommBaudRate->currentIndex()), SettingsFileName);
+    // Both keys in one step.
+    SettingsWrite({{QStringLiteral("CommPort"), QString::number(cboCommPort->currentIndex())},
+                   {QStringLiteral("CommBaudRate"), QString::number(cboCommBaudRate->currentIndex())}});
 }
 
 void frmKelvaneProgrammer::cboCommPort_Click() {

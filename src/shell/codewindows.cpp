@@ -1,9 +1,11 @@
 #include "shell/codewindows.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -24,42 +26,48 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-QByteArray withoutBlanks(const QByteArray &bytes) {
+QByteArrayView withoutBlanks(QByteArrayView bytes) {
     qsizetype from = 0;
     qsizetype to = bytes.size();
     while (from < to && isBlank(bytes.at(from)))
         ++from;
     while (to > from && isBlank(bytes.at(to - 1)))
         --to;
-    return bytes.mid(from, to - from);
+    return bytes.sliced(from, to - from);
+}
+
+QByteArray withoutBlanks(const QByteArray &bytes) {
+    return withoutBlanks(QByteArrayView(bytes)).toByteArray();
 }
 
 QList<ProfileLine> profileLines(const QByteArray &bytes) {
     QList<ProfileLine> lines;
     qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a UTF-8 mark left by an editor
+    const char *const data = bytes.constData();
     while (pos < bytes.size()) {
         ProfileLine line;
         line.start = pos;
-        while (pos < bytes.size() && bytes.at(pos) != '\r' && bytes.at(pos) != '\n')
+        while (pos < bytes.size() && data[pos] != '\r' && data[pos] != '\n')
             ++pos;
         line.end = pos;
-        if (pos < bytes.size() && bytes.at(pos) == '\r')
+        if (pos < bytes.size() && data[pos] == '\r')
             ++pos;
-        if (pos < bytes.size() && bytes.at(pos) == '\n')
+        if (pos < bytes.size() && data[pos] == '\n')
             ++pos;
         line.next = pos;
 
-        const QByteArray text = withoutBlanks(bytes.mid(line.start, line.end - line.start));
+        // Views, not copies: a large file is parsed without a copy of every line.
+        const QByteArrayView text = withoutBlanks(QByteArrayView(data + line.start, line.end - line.start));
         if (text.startsWith('[')) {
             const qsizetype close = text.indexOf(']');
             line.kind = ProfileLine::Section;
-            line.name = withoutBlanks(text.mid(1, close < 0 ? -1 : close - 1));
+            line.name = withoutBlanks(text.sliced(1, close < 0 ? text.size() - 1 : close - 1)).toByteArray();
         } else if (!text.startsWith(';')) {
             const qsizetype equals = text.indexOf('=');
             if (equals > 0) {
                 line.kind = ProfileLine::Key;
-                line.name = withoutBlanks(text.left(equals));
-                line.value = withoutBlanks(text.mid(equals + 1));
+                line.name = withoutBlanks(text.first(equals)).toByteArray();
+                line.value = withoutBlanks(text.sliced(equals + 1)).toByteArray();
             }
         }
         lines.append(line);
@@ -112,14 +120,24 @@ bool hasLineBreak(const QString &text) {
     return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// The file's bytes: empty when it does not exist, nullopt when it exists but cannot be read.
-std::optional<QByteArray> fileBytes(const QString &fileName) {
-    QFile file(fileName);
-    if (!file.exists())
-        return QByteArray();
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+// The bytes a key line holds for value, as profileWithValue writes them.
+QByteArray valueBytesFor(const QString &value) {
+    const QByteArray bytes = value.toLocal8Bit();
+    if (withoutQuotes(withoutBlanks(bytes)) != bytes)
+        return '"' + bytes + '"';
+    return bytes;
+}
+
+// The names and values profileWithValue accepts.
+bool sectionStorable(const QString &section) {
+    const QString trimmed = section.trimmed();
+    return !trimmed.isEmpty() && trimmed == section && !hasLineBreak(section) && !section.contains(u']');
+}
+
+bool keyStorable(const QString &key, const QString &value) {
+    const QString trimmed = key.trimmed();
+    return !trimmed.isEmpty() && trimmed == key && !hasLineBreak(key) && !key.contains(u'=') &&
+           !key.startsWith(u';') && !key.startsWith(u'[') && !hasLineBreak(value);
 }
 
 } // namespace
@@ -186,20 +204,217 @@ std::optional<qint64> profileLeadingNumber(const QString &value) {
     return qint64(magnitude);
 }
 
+std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
+                                            const ProfileValues &values, QStringList *refused) {
+    if (!sectionStorable(section))
+        return std::nullopt;
+    // Each key once, where it was first given, with the value given last (as writing the same key
+    // twice leaves it).
+    struct Entry {
+        QString key;
+        QByteArray value;
+        qsizetype line = -1; // the key's line in the section, or -1: a new key
+    };
+    QList<Entry> entries;
+    QHash<QString, qsizetype> entryOf; // case-folded key -> index in entries
+    for (const auto &[key, value] : values) {
+        if (!keyStorable(key, value)) {
+            if (refused)
+                refused->append(key);
+            continue;
+        }
+        const QString folded = key.toCaseFolded();
+        const auto found = entryOf.constFind(folded);
+        if (found != entryOf.cend()) {
+            entries[*found].value = valueBytesFor(value);
+            continue;
+        }
+        entryOf.insert(folded, entries.size());
+        entries.append({key, valueBytesFor(value)});
+    }
+    if (entries.isEmpty())
+        return contents;
+
+    const QList<ProfileLine> lines = profileLines(contents);
+    qsizetype sectionLine = -1;
+    qsizetype lastKey = -1;
+    QHash<qsizetype, qsizetype> entryAtLine; // line -> entry written there
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (sectionLine < 0) {
+            if (lines[i].kind == ProfileLine::Section && sameName(lines[i].name, section))
+                sectionLine = i;
+            continue;
+        }
+        if (lines[i].kind == ProfileLine::Section)
+            break;
+        if (lines[i].kind != ProfileLine::Key)
+            continue;
+        lastKey = i;
+        const auto found = entryOf.constFind(QString::fromLocal8Bit(lines[i].name).toCaseFolded());
+        if (found != entryOf.cend() && entries[*found].line < 0) {
+            entries[*found].line = i;
+            entryAtLine.insert(i, *found);
+        }
+    }
+    QByteArray newKeys; // in the order given, after the section's last key
+    for (const Entry &entry : std::as_const(entries)) {
+        if (entry.line < 0)
+            newKeys += entry.key.toLocal8Bit() + '=' + entry.value + "\r\n";
+    }
+
+    if (sectionLine < 0) {
+        QByteArray result = contents;
+        if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
+            result += "\r\n";
+        return result + '[' + section.toLocal8Bit() + "]\r\n" + newKeys;
+    }
+    const qsizetype insertAfter = lastKey >= 0 ? lastKey : sectionLine;
+    QByteArray result;
+    result.reserve(contents.size() + newKeys.size() + 64 * entries.size());
+    qsizetype copiedTo = 0; // the bytes of contents before this are in result
+    const auto copyUpTo = [&](qsizetype pos) {
+        result += QByteArrayView(contents).sliced(copiedTo, pos - copiedTo);
+        copiedTo = pos;
+    };
+    for (qsizetype i = sectionLine; i <= insertAfter; ++i) {
+        const ProfileLine &line = lines[i];
+        const auto entry = entryAtLine.constFind(i);
+        if (entry != entryAtLine.cend()) {
+            copyUpTo(line.start);
+            result += line.name + '=' + entries[*entry].value + "\r\n";
+            copiedTo = line.next;
+        }
+        if (i == insertAfter && !newKeys.isEmpty()) {
+            copyUpTo(std::max(copiedTo, line.next));
+            // The line we follow may be the file's last and lack its line break (a rewritten key
+            // line has one).
+            if (line.next == line.end && entry == entryAtLine.cend())
+                result += "\r\n";
+            result += newKeys;
+        }
+    }
+    copyUpTo(contents.size());
+    return result;
+}
+
+QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
+                                             QHash<QString, QString> *settled) {
+    // One pass that stops where the section ends, with no copy of the lines it passes over: a
+    // large file is read at start-up without delay.
+    QHash<QString, QString> values;
+    const char *const data = contents.constData();
+    qsizetype pos = contents.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    bool inSection = false;
+    while (pos < contents.size()) {
+        const qsizetype start = pos;
+        const char *const lineEnd = static_cast<const char *>(
+            std::find_if(data + pos, data + contents.size(), [](char c) { return c == '\r' || c == '\n'; }));
+        pos = lineEnd - data;
+        const QByteArrayView text = withoutBlanks(QByteArrayView(data + start, pos - start));
+        if (pos < contents.size() && data[pos] == '\r')
+            ++pos;
+        if (pos < contents.size() && data[pos] == '\n')
+            ++pos;
+        if (text.startsWith('[')) {
+            if (inSection)
+                break; // only the first section of that name counts
+            const qsizetype close = text.indexOf(']');
+            inSection =
+                sameName(withoutBlanks(text.sliced(1, close < 0 ? text.size() - 1 : close - 1)).toByteArray(),
+                         section);
+            continue;
+        }
+        const qsizetype equals = text.indexOf('=');
+        if (!inSection || text.startsWith(';') || equals <= 0)
+            continue;
+        const QByteArray name = withoutBlanks(text.first(equals)).toByteArray();
+        const QString folded = QString::fromLocal8Bit(name).toCaseFolded();
+        if (values.contains(folded))
+            continue; // the first of duplicate keys wins
+        const QString value =
+            QString::fromLocal8Bit(withoutQuotes(withoutBlanks(text.sliced(equals + 1)).toByteArray()));
+        values.insert(folded, value);
+        // Settled: the line is exactly what writing this value would leave.
+        if (settled &&
+            QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + "\r\n")
+            settled->insert(folded, value);
+    }
+    return values;
+}
+
+std::optional<QByteArray> profileFileBytes(const QString &fileName, QString *error) {
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+    const QFileInfo info(fileName);
+    if (!info.exists() && !info.isSymLink())
+        return QByteArray();
+    // A device or a pipe would never end (or never start) being read.
+    if (!info.isFile())
+        return fail(info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file"));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    return bytes;
+}
+
+bool fileReplace(const QString &fileName, const QByteArray &bytes, QString *error) {
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    // Where the folder refuses the new file, QSaveFile writes the file in place: it is emptied
+    // first, so its old bytes are kept to be put back should the write fail.
+    const QFileInfo info(fileName);
+    std::optional<QByteArray> oldBytes;
+    if (info.isFile() && !QFileInfo(info.absolutePath()).isWritable())
+        oldBytes = profileFileBytes(fileName);
+    // Unbuffered, so that a short write (disk full) shows in write()'s count: a buffered
+    // QSaveFile can commit a cut-off file without noticing.
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("the file could not be written in full (disk full)");
+        file.cancelWriting();
+        if (oldBytes) {
+            QFile restore(fileName);
+            if (restore.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+                restore.write(*oldBytes);
+        }
+        return fail(reason);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
+
+QString settingsFileNameFor(const QString &programFileName) {
+    QString name = programFileName;
+    if (name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        name.chop(4);
+    return name + QStringLiteral(".ini");
+}
+
 QString ProfileStringGet(const QString &SectionName, const QString &KeyName, const QString &DefaultValue,
                          const QString &ProfileFileName) {
-    QFile file(ProfileFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return DefaultValue;
-    return profileValue(file.readAll(), SectionName, KeyName).value_or(DefaultValue);
+    return profileValue(profileFileBytes(ProfileFileName).value_or(QByteArray()), SectionName, KeyName)
+        .value_or(DefaultValue);
 }
 
 qint64 ProfileIntGet(const QString &SectionName, const QString &KeyName, qint64 DefaultValue,
                      const QString &ProfileFileName) {
-    QFile file(ProfileFileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return DefaultValue;
-    const std::optional<QString> value = profileValue(file.readAll(), SectionName, KeyName);
+    const std::optional<QString> value =
+        profileValue(profileFileBytes(ProfileFileName).value_or(QByteArray()), SectionName, KeyName);
     if (!value)
         return DefaultValue;
     return profileLeadingNumber(*value).value_or(DefaultValue);
@@ -207,23 +422,28 @@ qint64 ProfileIntGet(const QString &SectionName, const QString &KeyName, qint64 
 
 bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, const QString &Value,
                         const QString &ProfileFileName) {
-    // A file that exists but cannot be read must not be replaced by one holding only this key.
-    const std::optional<QByteArray> before = fileBytes(ProfileFileName);
+    QStringList refused;
+    return ProfileStringsWrite(SectionName, {{KeyName, Value}}, ProfileFileName, nullptr, &refused) &&
+           refused.isEmpty();
+}
+
+bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
+                         const QString &ProfileFileName, QString *error, QStringList *refused) {
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    // A file that exists but cannot be read must not be replaced by one holding only these keys.
+    QString readError;
+    const std::optional<QByteArray> before = profileFileBytes(ProfileFileName, &readError);
     if (!before)
-        return false;
-    const std::optional<QByteArray> after = profileWithValue(*before, SectionName, KeyName, Value);
+        return fail(readError);
+    const std::optional<QByteArray> after = profileWithValues(*before, SectionName, Values, refused);
     if (!after)
-        return false;
-    if (*after == *before && QFile::exists(ProfileFileName))
+        return fail(QStringLiteral("the section name cannot be stored"));
+    const bool exists = QFileInfo(ProfileFileName).isFile();
+    if (*after == *before && exists)
         return true;
-    // Unbuffered, so that a short write (disk full) shows in write()'s count: a buffered
-    // QSaveFile can commit a cut-off file without noticing.
-    QSaveFile file(ProfileFileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(*after) != after->size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return fileReplace(ProfileFileName, *after, error);
 }

@@ -11,9 +11,15 @@
 // values are decoded with the system's 8-bit encoding.
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+#include <utility>
+
+using ProfileValues = QList<std::pair<QString, QString>>; // key, value; written in this order
 
 // The value of KeyName in SectionName of the file, or DefaultValue when the file, the section or
 // the key is missing. An existing key with an empty value gives "".
@@ -30,6 +36,28 @@ qint64 ProfileIntGet(const QString &SectionName, const QString &KeyName, qint64 
 bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, const QString &Value,
                         const QString &ProfileFileName);
 
+// Sets every key of Values in SectionName with one atomic replace of the file: a kill leaves the
+// old or the new file, never a mix. A file that exists but cannot be read is never replaced.
+// When the folder refuses a new file but the file itself is writable, it is rewritten in place
+// (and put back as it was should that write fail). False, with the reason in *error, when nothing
+// was written; keys that cannot be stored in a profile line are left out and named in *refused.
+bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
+                         const QString &ProfileFileName, QString *error = nullptr,
+                         QStringList *refused = nullptr);
+
+// Replaces the file's contents with bytes in one atomic step (a new file renamed over the old).
+// When the folder refuses the new file but the file may be written, writes it in place instead;
+// should that write fail, the old bytes are put back. False, with the reason in *error.
+bool fileReplace(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
+
+// The bytes of a profile file read once: empty when it does not exist, nullopt (reason in *error)
+// when it is not a regular file or cannot be read.
+std::optional<QByteArray> profileFileBytes(const QString &fileName, QString *error = nullptr);
+
+// The settings file's name for the executable's file name: the whole name with ".ini" added, a
+// trailing ".exe" (any case) removed first ("KelvaneProgrammer.v2" -> "KelvaneProgrammer.v2.ini").
+QString settingsFileNameFor(const QString &programFileName);
+
 // --- The same on a file's bytes ---------------------------------------------------------------
 
 // The value stored for key in section, or nullopt when the section or key is missing.
@@ -43,6 +71,17 @@ std::optional<QString> profileValue(const QByteArray &contents, const QString &s
 // line breaks, "=" or a leading ";" or "[" in a key, "]" in a section).
 std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QString &section,
                                            const QString &key, const QString &value);
+
+// The same as profileWithValue applied to each pair in turn (pairs it refuses are skipped and
+// their keys named in *refused), built in one pass over the file.
+std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
+                                            const ProfileValues &values, QStringList *refused = nullptr);
+
+// Every key of section in one pass: case-folded name -> value as profileValue gives it. *settled
+// gets the keys whose line holds the value exactly as profileWithValue would write it, so that
+// writing that value again changes nothing.
+QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
+                                             QHash<QString, QString> *settled = nullptr);
 
 // Optional blanks, an optional sign and the leading decimal digits of value; nullopt when there
 // are no digits. Numbers beyond 64 bits are held at the nearest limit.

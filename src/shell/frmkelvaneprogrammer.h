@@ -6,12 +6,15 @@
 // and parsers are free functions that tests call directly.
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "shell/frmprogramming.h"
 
@@ -118,8 +121,10 @@ public:
 
     // --- Start-up and shut-down (shell) -----------------------------------------------------
     void Form_Load();
-    void Form_Unload();
+    void Form_Unload(qint16 &Cancel); // Cancel = 1 refuses the close (once, after a failed save)
     void cmdExit_Click();
+    // Writes the keys in one step; false (reason in *error) when not all of them reached the file.
+    bool SettingsWrite(const QList<std::pair<QString, QString>> &values, QString *error = nullptr);
 
     // --- Status log (link) -------------------------------------------------------------------
     void StatusAppend(const QString &Text, bool Clear);
@@ -165,12 +170,21 @@ public:
     void CreateFiles();
     void FileLoadSave(qint16 FileAction, const QString &sFileName);
     void cmdFileOps_Click(int Index);
+    bool TextSaveAtShutDown(int text); // 0 location, 1 disclaimer; skipped when unchanged
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Loads or saves one text; false when it failed (the reason is in the status log).
+    bool TextFileLoadSave(qint16 FileAction, const QString &sFileName);
+    void TextFileError(const QString &verb, const QString &fileName, const QString &reason);
+    // Characters without a Windows-1252 byte become "?" as they enter a box.
+    void TextEntered(QPlainTextEdit *box);
+    // A line for the status log that also goes to standard error.
+    void ShutDownError(const QString &line);
+
     void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
     void onPortLost(const QString &reason); // link: the port vanished while open
@@ -180,7 +194,7 @@ private:
     void outputDrain();                     // programming: waits until the port's bytes have left
 
     QString m_programFolder;
-    QString m_programBaseName;
+    QString m_programFileName;
     QPointer<frmProgramming> m_frmProgramming;
     QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
     bool m_unloaded = false;          // Form_Unload has run
@@ -189,4 +203,15 @@ private:
     bool m_restoringPort = false;     // CommPortOpen is restoring the previous port after a failure
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
+
+    // Settings keys whose value the file is known to hold, written as a write would leave them.
+    QHash<QString, QString> m_settingsKnown;
+    // Why the settings file could not be read at start-up (then it is never written), or empty.
+    QString m_settingsUnreadable;
+    bool m_closeRefused = false; // a close was refused once after a failed save
+    bool m_shuttingDown = false; // Form_Unload is saving the texts
+    // Per text (0 location, 1 disclaimer): the box's text when it last matched its file (or when
+    // its file failed to load at start-up), and the encoding of that file.
+    std::optional<QString> m_textAsFiled[2];
+    int m_textEncoding[2] = {0, 0};
 };

@@ -243,7 +243,7 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
 frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
     const QFileInfo info(programPath);
     m_programFolder = info.absolutePath();
-    m_programBaseName = info.completeBaseName();
+    m_programFileName = info.fileName();
     createControls();
     connectHandlers();
     Form_Load();
@@ -533,6 +533,7 @@ void frmKelvaneProgrammer::connectHandlers() {
 
     // A QPlainTextEdit signals textChanged also when its text is set to what it already holds.
     connect(txtLocationInfo, &QPlainTextEdit::textChanged, this, [this] {
+        TextEntered(txtLocationInfo);
         const QString text = boxText(txtLocationInfo);
         if (text == m_lastLocationText)
             return;
@@ -540,6 +541,7 @@ void frmKelvaneProgrammer::connectHandlers() {
         txtLocationInfo_Change();
     });
     connect(txtDisclaimer, &QPlainTextEdit::textChanged, this, [this] {
+        TextEntered(txtDisclaimer);
         const QString text = boxText(txtDisclaimer);
         if (text == m_lastDisclaimerText)
             return;
@@ -584,11 +586,17 @@ QString frmKelvaneProgrammer::statusText() const {
 
 void frmKelvaneProgrammer::closeEvent(QCloseEvent *event) {
     // Exit, the close box and the system all end here; the settings are written once.
-    if (!m_unloaded) {
-        m_unloaded = true;
-        Form_Unload();
-    }
+    // A close while an exchange waits ends the wait first, even when the close is then refused.
     endWait();
+    if (!m_unloaded) {
+        qint16 Cancel = 0;
+        Form_Unload(Cancel);
+        if (Cancel) {
+            event->ignore();
+            return;
+        }
+        m_unloaded = true;
+    }
     event->accept();
 }
 

@@ -6,10 +6,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -20,12 +24,23 @@ QString settingsSection() {
     return QStringLiteral("Settings");
 }
 
-// A stored number outside the values the program knows would select a control that does not
-// exist; it falls back to the key's default instead.
-qint64 settingsInt(const QString &key, qint64 defaultValue, qint64 low, qint64 high, const QString &file) {
-    const qint64 value = ProfileIntGet(settingsSection(), key, defaultValue, file);
-    return value < low || value > high ? defaultValue : value;
-}
+// The settings section as start-up reads it, once: a text or a whole number per key.
+struct StoredSettings {
+    QHash<QString, QString> values; // case-folded key -> value
+
+    QString text(const QString &key, const QString &defaultValue) const {
+        return values.value(key.toCaseFolded(), defaultValue);
+    }
+    // A stored number outside the values the program knows would select a control that does not
+    // exist; it falls back to the key's default instead.
+    qint64 number(const QString &key, qint64 defaultValue, qint64 low, qint64 high) const {
+        const auto found = values.constFind(key.toCaseFolded());
+        if (found == values.cend())
+            return defaultValue;
+        const qint64 value = profileLeadingNumber(*found).value_or(defaultValue);
+        return value < low || value > high ? defaultValue : value;
+    }
+};
 
 } // namespace
 
@@ -39,45 +54,48 @@ void frmKelvaneProgrammer::Form_Load() {
                        .arg(product.minor)
                        .arg(product.revision, 2, 10, QLatin1Char('0')));
 
-    SettingsFileName = QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') + m_programBaseName +
-                                                QStringLiteral(".ini"));
+    SettingsFileName =
+        QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') + settingsFileNameFor(m_programFileName));
 
-    const qint16 debugOptions =
-        qint16(settingsInt(QStringLiteral("DebugOptions"), 0, -32768, 32767, SettingsFileName));
+    // The file is read and parsed once; a file that exists but cannot be read gives the defaults
+    // and is never replaced, so that what it holds is not lost.
+    QString settingsError;
+    const std::optional<QByteArray> settingsBytes = profileFileBytes(SettingsFileName, &settingsError);
+    m_settingsUnreadable = settingsBytes ? QString() : settingsError;
+    m_settingsKnown.clear();
+    const StoredSettings stored{
+        profileSectionValues(settingsBytes.value_or(QByteArray()), section, &m_settingsKnown)};
+
+    const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
         // The shortened window ends at the Debug frame's top edge.
         frameDebug->hide();
         setFixedSize(width(), frameDebug->y());
     } else {
-        txtDumpMemAddr->setText(
-            ProfileStringGet(section, QStringLiteral("DumpMemAddr"), QStringLiteral("0"), SettingsFileName));
-        txtDumpMemCnt->setText(
-            ProfileStringGet(section, QStringLiteral("DumpMemCnt"), QStringLiteral("0"), SettingsFileName));
+        txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
+        txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
     }
 
-    Options = quint8(settingsInt(QStringLiteral("Options"), 0, 0, 255, SettingsFileName));
-    PrinterType =
-        qint32(settingsInt(QStringLiteral("PrinterType"), 0, 0, optPrinter.size() - 1, SettingsFileName));
-    PrinterBaudRate = qint32(settingsInt(QStringLiteral("PrinterBaudRate"), 0, 0, 1, SettingsFileName));
-    LocationFileName = ProfileStringGet(
-        section, QStringLiteral("LocationFileName"),
-        QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyLocation.txt")), SettingsFileName);
-    DisclaimerFileName = ProfileStringGet(
-        section, QStringLiteral("DisclaimerFileName"),
-        QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyDisclaimer.txt")), SettingsFileName);
-    HardwareType = qint32(settingsInt(QStringLiteral("HardwareType"), 0, 0, 1, SettingsFileName));
+    Options = quint8(stored.number(QStringLiteral("Options"), 0, 0, 255));
+    PrinterType = qint32(stored.number(QStringLiteral("PrinterType"), 0, 0, optPrinter.size() - 1));
+    PrinterBaudRate = qint32(stored.number(QStringLiteral("PrinterBaudRate"), 0, 0, 1));
+    LocationFileName =
+        stored.text(QStringLiteral("LocationFileName"),
+                    QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyLocation.txt")));
+    DisclaimerFileName =
+        stored.text(QStringLiteral("DisclaimerFileName"),
+                    QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyDisclaimer.txt")));
+    HardwareType = qint32(stored.number(QStringLiteral("HardwareType"), 0, 0, 1));
 
     for (int i = 0; i < txtBonus.size(); ++i)
-        txtBonus[i]->setText(ProfileStringGet(section, QStringLiteral("Bonus%1").arg(i),
-                                              QLatin1String(bonusDefaults[i]), SettingsFileName));
+        txtBonus[i]->setText(stored.text(QStringLiteral("Bonus%1").arg(i), QLatin1String(bonusDefaults[i])));
     for (int i = 0; i < txtGameNumber.size(); ++i)
-        txtGameNumber[i]->setText(ProfileStringGet(section, QStringLiteral("GameNumber%1").arg(i),
-                                                   QLatin1String(gameNumberDefaults[i]), SettingsFileName));
+        txtGameNumber[i]->setText(
+            stored.text(QStringLiteral("GameNumber%1").arg(i), QLatin1String(gameNumberDefaults[i])));
 
     // The lists' handlers do nothing yet: FormLoaded is still false.
-    cboCommPort->setCurrentIndex(int(settingsInt(QStringLiteral("CommPort"), 1, 0, 12, SettingsFileName)));
-    cboCommBaudRate->setCurrentIndex(
-        int(settingsInt(QStringLiteral("CommBaudRate"), 0, 0, 1, SettingsFileName)));
+    cboCommPort->setCurrentIndex(int(stored.number(QStringLiteral("CommPort"), 1, 0, 12)));
+    cboCommBaudRate->setCurrentIndex(int(stored.number(QStringLiteral("CommBaudRate"), 0, 0, 1)));
 
     // Each box ticked runs the option rules, which may clear a bit again; test the bit as it is now.
     for (int i = 0; i < chkOptions.size(); ++i) {
@@ -96,9 +114,17 @@ void frmKelvaneProgrammer::Form_Load() {
     chkOptions[2]->hide();
 
     OptionsEnable();
+    if (!m_settingsUnreadable.isEmpty())
+        StatusAppend(QStringLiteral("ERROR: Cannot read the settings file \"%1\": %2. It is left as it is, "
+                                    "and no setting is saved to it.\r\n")
+                         .arg(SettingsFileName, m_settingsUnreadable),
+                     false);
     CreateFiles();
-    FileLoadSave(0, LocationFileName);
-    FileLoadSave(2, DisclaimerFileName);
+    // A text whose file did not load is not written back over that file unless it is changed.
+    if (!TextFileLoadSave(0, LocationFileName))
+        m_textAsFiled[0] = boxText(txtLocationInfo);
+    if (!TextFileLoadSave(2, DisclaimerFileName))
+        m_textAsFiled[1] = boxText(txtDisclaimer);
 
     // Restoring values ticked sections through their change handlers; the window opens with none.
     for (QCheckBox *const box : std::as_const(chkSend))
@@ -109,24 +135,83 @@ void frmKelvaneProgrammer::Form_Load() {
     FormLoaded = true;
 }
 
-void frmKelvaneProgrammer::Form_Unload() {
-    const QString section = settingsSection();
-    const auto write = [&](const QString &key, const QString &value) {
-        ProfileStringWrite(section, key, value, SettingsFileName);
-    };
-    write(QStringLiteral("Options"), QString::number(Options));
-    write(QStringLiteral("PrinterType"), QString::number(PrinterType));
-    write(QStringLiteral("PrinterBaudRate"), QString::number(PrinterBaudRate));
-    write(QStringLiteral("HardwareType"), QString::number(HardwareType));
-    write(QStringLiteral("DumpMemAddr"), txtDumpMemAddr->text());
-    write(QStringLiteral("DumpMemCnt"), txtDumpMemCnt->text());
-    for (int i = 0; i < txtGameNumber.size(); ++i)
-        write(QStringLiteral("GameNumber%1").arg(i), txtGameNumber[i]->text());
-    for (int i = 0; i < txtBonus.size(); ++i)
-        write(QStringLiteral("Bonus%1").arg(i), txtBonus[i]->text());
+bool frmKelvaneProgrammer::SettingsWrite(const ProfileValues &values, QString *error) {
+    if (!m_settingsUnreadable.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("it could not be read at start-up (%1)").arg(m_settingsUnreadable);
+        return false;
+    }
+    // Values the file is known to hold already, written as a write would leave them, are not written
+    // again: start-up's port keys need no second reading of the file.
+    const bool known = QFileInfo::exists(SettingsFileName) &&
+                       std::all_of(values.cbegin(), values.cend(), [this](const auto &pair) {
+                           const auto found = m_settingsKnown.constFind(pair.first.toCaseFolded());
+                           return found != m_settingsKnown.cend() && *found == pair.second;
+                       });
+    if (known)
+        return true;
+    QStringList refused;
+    QString reason;
+    const bool written = ProfileStringsWrite(settingsSection(), values, SettingsFileName, &reason, &refused);
+    if (error)
+        *error =
+            written
+                ? QStringLiteral("a value holds a line break (%1)").arg(refused.join(QStringLiteral(", ")))
+                : reason;
+    if (written) {
+        for (const auto &[key, value] : values) {
+            if (!refused.contains(key))
+                m_settingsKnown.insert(key.toCaseFolded(), value);
+        }
+    }
+    return written && refused.isEmpty();
+}
 
-    FileLoadSave(1, LocationFileName);
-    FileLoadSave(3, DisclaimerFileName);
+void frmKelvaneProgrammer::ShutDownError(const QString &line) {
+    StatusAppend(line, false);
+    QString plain = line;
+    fputs(plain.replace(QLatin1String("\r\n"), QLatin1String("\n")).toLocal8Bit().constData(), stderr);
+    fflush(stderr);
+}
+
+void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
+    // The close has ended a wait for the device (the window may yet stay open, see below).
+    if (ExchangeBusy)
+        StatusAppend(QStringLiteral("ERROR: Stopped waiting for the device: the window is closing\r\n"),
+                     false);
+    // Every key in one step: a kill leaves the complete old or the complete new file.
+    ProfileValues values = {
+        {QStringLiteral("Options"), QString::number(Options)},
+        {QStringLiteral("PrinterType"), QString::number(PrinterType)},
+        {QStringLiteral("PrinterBaudRate"), QString::number(PrinterBaudRate)},
+        {QStringLiteral("HardwareType"), QString::number(HardwareType)},
+        {QStringLiteral("DumpMemAddr"), txtDumpMemAddr->text()},
+        {QStringLiteral("DumpMemCnt"), txtDumpMemCnt->text()},
+    };
+    for (int i = 0; i < txtGameNumber.size(); ++i)
+        values.append({QStringLiteral("GameNumber%1").arg(i), txtGameNumber[i]->text()});
+    for (int i = 0; i < txtBonus.size(); ++i)
+        values.append({QStringLiteral("Bonus%1").arg(i), txtBonus[i]->text()});
+    bool saved = true;
+    QString error;
+    if (!SettingsWrite(values, &error)) {
+        ShutDownError(
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error));
+        saved = false;
+    }
+
+    m_shuttingDown = true;
+    saved = TextSaveAtShutDown(0) && saved;
+    saved = TextSaveAtShutDown(1) && saved;
+    m_shuttingDown = false;
+
+    // The first close that could not save everything is refused, so the lines above stay in view.
+    if (!saved && !m_closeRefused) {
+        m_closeRefused = true;
+        ShutDownError(QStringLiteral("Press Exit again to close; what could not be saved is then lost.\r\n"));
+        Cancel = 1;
+        return;
+    }
 
     // A programming run leaves its window loaded but hidden. A run still waiting for the device
     // hides it once more as it unwinds, so then it is only closed and goes with this window.

@@ -33,6 +33,10 @@ QString fromCp1252(const QByteArray &bytes) {
     return text;
 }
 
+bool cp1252Has(QChar c) {
+    return cp1252Byte(c.unicode()) >= 0;
+}
+
 qsizetype cp1252FirstUnencodable(const QString &text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (cp1252Byte(text.at(i).unicode()) < 0)

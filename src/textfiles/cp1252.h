@@ -16,5 +16,8 @@ QString fromCp1252(const QByteArray &bytes);
 // then that character (the first half of a surrogate pair for characters beyond U+FFFF).
 std::optional<QByteArray> toCp1252(const QString &text, QChar *unencodable = nullptr);
 
+// Whether character c has a Windows-1252 byte.
+bool cp1252Has(QChar c);
+
 // Index of the first character of text that has no Windows-1252 byte, or -1 when every one has.
 qsizetype cp1252FirstUnencodable(const QString &text);

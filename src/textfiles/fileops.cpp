@@ -3,74 +3,88 @@
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "textfiles/commondialog.h"
+#include "textfiles/cp1252.h"
 #include "textfiles/textfiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
-namespace {
+#include <algorithm>
 
-void reportFileError(frmKelvaneProgrammer *window, const QString &verb, const QString &fileName,
-                     const QString &reason) {
-    window->StatusAppend(QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
-                             .arg(verb, QDir::toNativeSeparators(fileName), reason),
-                         false);
+void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fileName,
+                                         const QString &reason) {
+    const QString line = QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
+                             .arg(verb, QDir::toNativeSeparators(fileName), reason);
+    if (m_shuttingDown)
+        ShutDownError(line);
+    else
+        StatusAppend(line, false);
 }
 
 // Loads (actions 0, 2) or saves (1, 3) one text; false, with the reason in the status log, when
 // the file could not be read or written. A failed load leaves the box as it was, a failed save
 // leaves the file as it was.
-bool textFileLoadSave(frmKelvaneProgrammer *window, int fileAction, const QString &fileName) {
-    if (fileAction < 0 || fileAction > 3)
+bool frmKelvaneProgrammer::TextFileLoadSave(qint16 FileAction, const QString &sFileName) {
+    if (FileAction < 0 || FileAction > 3)
         return false;
-    QPlainTextEdit *box = fileAction < 2 ? window->txtLocationInfo : window->txtDisclaimer;
-    if (fileAction == 1 || fileAction == 3) {
-        QString unencodable;
-        const std::optional<QByteArray> bytes =
-            ticketFileFromText(frmKelvaneProgrammer::boxText(box), &unencodable);
-        if (!bytes) {
-            reportFileError(window, QStringLiteral("save"), fileName,
-                            QStringLiteral("the character %1 has no Windows-1252 byte")
-                                .arg(characterForMessage(unencodable)));
+    const int text = FileAction < 2 ? 0 : 1;
+    QPlainTextEdit *box = text == 0 ? txtLocationInfo : txtDisclaimer;
+    if (FileAction == 1 || FileAction == 3) {
+        const QString boxed = boxText(box);
+        QStringList replaced;
+        const QByteArray bytes = ticketFileFromText(boxed, TicketEncoding(m_textEncoding[text]), &replaced);
+        QString error;
+        if (!fileReplace(sFileName, bytes, &error)) {
+            TextFileError(QStringLiteral("save"), sFileName, error);
             return false;
         }
-        // Unbuffered, so that a short write (disk full) shows in write()'s count.
-        QSaveFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            reportFileError(window, QStringLiteral("save"), fileName, file.errorString());
-            return false;
+        if (!replaced.isEmpty()) {
+            const QString line = unencodableWarning(replaced);
+            m_shuttingDown ? ShutDownError(line) : StatusAppend(line, false);
         }
-        if (file.write(*bytes) != bytes->size()) {
-            reportFileError(window, QStringLiteral("save"), fileName,
-                            file.error() != QFileDevice::NoError
-                                ? file.errorString()
-                                : QStringLiteral("the file could not be written in full (disk full)"));
-            return false; // the unfinished copy is discarded, the file stays as it was
-        }
-        if (!file.commit()) {
-            reportFileError(window, QStringLiteral("save"), fileName, file.errorString());
-            return false;
-        }
+        m_textAsFiled[text] = boxed;
         return true;
     }
 
-    QFile file(fileName);
+    // Only a regular file of sane size: a device would never end, a pipe might never start.
+    const QFileInfo info(sFileName);
+    if (info.exists() && !info.isFile()) {
+        TextFileError(QStringLiteral("load"), sFileName,
+                      info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file"));
+        return false;
+    }
+    const auto tooLarge = [&] {
+        TextFileError(QStringLiteral("load"), sFileName, QStringLiteral("larger than 1 MiB"));
+        return false;
+    };
+    if (info.size() > TicketFileMaxSize)
+        return tooLarge();
+    QFile file(sFileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        reportFileError(window, QStringLiteral("load"), fileName, file.errorString());
+        TextFileError(QStringLiteral("load"), sFileName, file.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(TicketFileMaxSize + 1);
     if (file.error() != QFileDevice::NoError) {
-        reportFileError(window, QStringLiteral("load"), fileName, file.errorString());
+        TextFileError(QStringLiteral("load"), sFileName, file.errorString());
         return false;
     }
-    frmKelvaneProgrammer::setBoxText(box, ticketTextFromFile(bytes));
+    if (bytes.size() > TicketFileMaxSize)
+        return tooLarge(); // it grew since
+    TicketEncoding encoding = TicketEncoding::Cp1252;
+    QStringList replaced;
+    const QString loaded = ticketTextFromFile(bytes, &encoding, &replaced);
+    setBoxText(box, loaded);
+    m_textEncoding[text] = int(encoding);
+    m_textAsFiled[text] = boxText(box);
+    if (!replaced.isEmpty())
+        StatusAppend(unencodableWarning(replaced), false);
     return true;
 }
-
-} // namespace
 
 void frmKelvaneProgrammer::CreateFiles() {
     for (const DefaultTextFile &textFile : defaultTextFiles()) {
@@ -92,7 +106,46 @@ void frmKelvaneProgrammer::CreateFiles() {
 }
 
 void frmKelvaneProgrammer::FileLoadSave(qint16 FileAction, const QString &sFileName) {
-    textFileLoadSave(this, FileAction, sFileName);
+    TextFileLoadSave(FileAction, sFileName);
+}
+
+bool frmKelvaneProgrammer::TextSaveAtShutDown(int text) {
+    // A text still as its file holds it is not written again: rewriting could only damage a file
+    // the box cannot show byte for byte, or one that failed to load.
+    if (m_textAsFiled[text] && *m_textAsFiled[text] == boxText(text == 0 ? txtLocationInfo : txtDisclaimer))
+        return true;
+    return TextFileLoadSave(text == 0 ? 1 : 3, text == 0 ? LocationFileName : DisclaimerFileName);
+}
+
+// Characters typed, pasted or dropped into a box that have no Windows-1252 byte become "?" as
+// they enter, so a box never holds what its file and the device cannot.
+void frmKelvaneProgrammer::TextEntered(QPlainTextEdit *box) {
+    const QString raw = box->document()->toRawText();
+    // Line and paragraph separators are the box's line breaks.
+    const auto kept = [](QChar c) {
+        return cp1252Has(c) || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+    };
+    if (std::all_of(raw.cbegin(), raw.cend(), kept))
+        return;
+    QStringList replaced;
+    QTextCursor cursor(box->document());
+    cursor.joinPreviousEditBlock(); // one undo step with the entry itself
+    for (qsizetype i = raw.size() - 1; i >= 0; --i) {
+        const QChar c = raw.at(i);
+        if (kept(c))
+            continue;
+        const bool pair = c.isLowSurrogate() && i > 0 && raw.at(i - 1).isHighSurrogate();
+        const qsizetype start = pair ? i - 1 : i;
+        const QString character = raw.mid(start, pair ? 2 : 1);
+        if (!replaced.contains(character))
+            replaced.prepend(character);
+        cursor.setPosition(int(start));
+        cursor.setPosition(int(i + 1), QTextCursor::KeepAnchor);
+        cursor.insertText(QStringLiteral("?"));
+        i = start;
+    }
+    cursor.endEditBlock();
+    StatusAppend(unencodableWarning(replaced), false);
 }
 
 void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
@@ -114,10 +167,14 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     // would save the box over a file that failed to load, or lose the text to a folder it cannot
     // write.
     const QString fileName = dlgCommon->FileName;
-    if (!textFileLoadSave(this, Index, fileName))
+    if (!TextFileLoadSave(Index, fileName))
         return;
     (location ? LocationFileName : DisclaimerFileName) = fileName;
-    ProfileStringWrite(QStringLiteral("Settings"),
-                       location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
-                       fileName, SettingsFileName);
+    QString error;
+    if (!SettingsWrite({{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
+                         fileName}},
+                       &error))
+        StatusAppend(
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error),
+            false);
 }

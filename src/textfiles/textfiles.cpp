@@ -2,7 +2,10 @@
 
 #include "textfiles/cp1252.h"
 
+#include <QStringDecoder>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,27 +55,85 @@ QList<DefaultTextFile> defaultTextFiles() {
     };
 }
 
-QString ticketTextFromFile(const QByteArray &bytes) {
-    QByteArray body = bytes;
-    if (body.endsWith("\r\n"))
-        body.chop(2);
-    else if (body.endsWith('\r') || body.endsWith('\n'))
-        body.chop(1);
-    return withCrLfBreaks(fromCp1252(body));
+TicketEncoding ticketEncodingOf(const QByteArray &bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return TicketEncoding::Utf8WithMark;
+    const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(), [](char b) { return quint8(b) < 0x80; });
+    if (ascii)
+        return TicketEncoding::Cp1252; // the same bytes either way
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = decoder(bytes);
+    return decoder.hasError() ? TicketEncoding::Cp1252 : TicketEncoding::Utf8;
 }
 
-std::optional<QByteArray> ticketFileFromText(const QString &text, QString *unencodable) {
-    const QString fileText = withCrLfBreaks(text) + QLatin1String("\r\n");
-    const qsizetype bad = cp1252FirstUnencodable(fileText);
-    if (bad >= 0) {
-        if (unencodable) {
-            const bool pair = fileText.at(bad).isHighSurrogate() && bad + 1 < fileText.size() &&
-                              fileText.at(bad + 1).isLowSurrogate();
-            *unencodable = fileText.mid(bad, pair ? 2 : 1);
+QString cp1252Filtered(const QString &text, QStringList *replaced) {
+    if (cp1252FirstUnencodable(text) < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (cp1252Has(c)) {
+            out += c;
+            continue;
         }
-        return std::nullopt;
+        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const QString character = text.mid(i, pair ? 2 : 1);
+        i += pair ? 1 : 0;
+        out += u'?';
+        if (replaced && !replaced->contains(character))
+            replaced->append(character);
     }
-    return toCp1252(fileText);
+    return out;
+}
+
+QString ticketTextFromFile(const QByteArray &bytes, TicketEncoding *encoding, QStringList *replaced) {
+    const TicketEncoding found = ticketEncodingOf(bytes);
+    if (encoding)
+        *encoding = found;
+    QString text;
+    if (found == TicketEncoding::Cp1252) {
+        text = fromCp1252(bytes);
+    } else {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = decoder(found == TicketEncoding::Utf8WithMark ? bytes.sliced(3) : bytes);
+        text = cp1252Filtered(text, replaced);
+    }
+
+    // The pieces between line breaks; the piece after the last break is no line when it is empty,
+    // and then a last line that is empty is the break a save adds.
+    QStringList lines = withCrLfBreaks(text).split(QStringLiteral("\r\n"));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QString box;
+    box.reserve(text.size() + lines.size());
+    for (const QString &line : std::as_const(lines))
+        box += line + QLatin1String("\r\n");
+    return box;
+}
+
+QByteArray ticketFileFromText(const QString &text, TicketEncoding encoding, QStringList *replaced) {
+    const QString fileText = cp1252Filtered(withCrLfBreaks(text) + QLatin1String("\r\n"), replaced);
+    switch (encoding) {
+    case TicketEncoding::Utf8WithMark:
+        return "\xEF\xBB\xBF" + fileText.toUtf8();
+    case TicketEncoding::Utf8:
+        return fileText.toUtf8();
+    case TicketEncoding::Cp1252:
+        break;
+    }
+    return toCp1252(fileText).value_or(QByteArray());
+}
+
+QString unencodableWarning(const QStringList &replaced) {
+    QStringList shown;
+    for (const QString &character : replaced)
+        shown.append(characterForMessage(character));
+    return QStringLiteral("WARNING: %1 %2 no Windows-1252 byte and became \"?\"\r\n")
+        .arg(shown.join(QStringLiteral(", ")),
+             replaced.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
 }
 
 QString characterForMessage(const QString &character) {

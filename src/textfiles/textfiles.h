@@ -17,14 +17,34 @@ struct DefaultTextFile {
 // The four default files, in the order they are created.
 QList<DefaultTextFile> defaultTextFiles();
 
-// The box text of a file: every line, with CR LF line breaks; the one line break that ends the
-// file (as every save leaves it) is dropped. CR LF, a lone CR and a lone LF each end a line.
-QString ticketTextFromFile(const QByteArray &bytes);
+// How a ticket text file is written: Windows-1252 (the program's own files), or UTF-8 as modern
+// editors save it, with or without its byte-order mark.
+enum class TicketEncoding { Cp1252, Utf8, Utf8WithMark };
 
-// The file bytes of a box text: its lines with CR LF breaks, one more CR LF, in Windows-1252.
-// nullopt when a character has no Windows-1252 byte; *unencodable is then that character (both
-// halves of a surrogate pair).
-std::optional<QByteArray> ticketFileFromText(const QString &text, QString *unencodable = nullptr);
+// The largest ticket text file that is read (the device holds 512 characters of a text).
+constexpr qint64 TicketFileMaxSize = 1024 * 1024;
 
-// A character for a message: "→" (U+2192).
+// The encoding a file's bytes are read in: UTF-8 when they start with its mark, or when they are
+// valid UTF-8 with at least one multi-byte sequence; otherwise Windows-1252.
+TicketEncoding ticketEncodingOf(const QByteArray &bytes);
+
+// The box text of a file: every line followed by CR LF, except a last line that is empty (the
+// line break every save adds). CR LF, a lone CR and a lone LF each end a line. Characters without
+// a Windows-1252 byte become "?" and are listed, each once, in *replaced.
+QString ticketTextFromFile(const QByteArray &bytes, TicketEncoding *encoding = nullptr,
+                           QStringList *replaced = nullptr);
+
+// The file bytes of a box text: its lines with CR LF breaks and one more CR LF, in the encoding.
+// Characters without a Windows-1252 byte are written as "?" and listed in *replaced.
+QByteArray ticketFileFromText(const QString &text, TicketEncoding encoding = TicketEncoding::Cp1252,
+                              QStringList *replaced = nullptr);
+
+// text with every character that has no Windows-1252 byte (a surrogate pair counting as one)
+// replaced by "?"; the distinct characters replaced are appended to *replaced.
+QString cp1252Filtered(const QString &text, QStringList *replaced = nullptr);
+
+// The one warning line for characters that became "?" (CR LF at its end).
+QString unencodableWarning(const QStringList &replaced);
+
+// A character for a message: "→" (U+2192); a control or unprintable character by number alone.
 QString characterForMessage(const QString &character);

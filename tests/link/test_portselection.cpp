@@ -107,8 +107,9 @@ private slots:
         QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
     }
 
-    // When the previous port fails too the restore stops there: "None", port closed, two lines.
-    void twoFailuresEndAtNone() {
+    // When the previous port fails too the restore stops there: the list shows the previous port,
+    // closed, the settings keep it, and the next start tries it again and says so.
+    void twoFailuresKeepThePreviousPort() {
         LinkRig rig;
         rig.open();
         rig.sim->stop(); // COM1 goes away
@@ -117,12 +118,18 @@ private slots:
         rig.folder.deadPort(3);
         rig.w->cmdClearText_Click();
         rig.w->cboCommPort->setCurrentIndex(3);
+        const QString failed1 =
+            "Error 8001 opening comm port, COM1 (" + rig.folder.file("COM1") + ") not found\r\n";
         QCOMPARE(rig.log(), "Error 8001 opening comm port, COM3 (" + rig.folder.file("COM3") +
-                                ") not found\r\nError 8001 opening comm port, COM1 (" +
-                                rig.folder.file("COM1") + ") not found\r\n");
-        QCOMPARE(rig.w->cboCommPort->currentIndex(), 0);
+                                ") not found\r\n" + failed1);
+        QCOMPARE(rig.w->cboCommPort->currentIndex(), 1);
         QVERIFY(!rig.w->ocxComm->PortOpen());
-        QCOMPARE(rig.setting(QStringLiteral("CommPort")), QStringLiteral("0"));
+        QCOMPARE(rig.setting(QStringLiteral("CommPort")), QStringLiteral("1"));
+
+        QVERIFY(rig.w->close());
+        rig.w = openWindow(rig.folder);
+        QCOMPARE(rig.log(), failed1);
+        QCOMPARE(rig.w->cboCommPort->currentIndex(), 1);
     }
 
     // The PIC16F877 runs everything at 1200 baud and answers nothing, so the queries that need

@@ -199,9 +199,6 @@ void TestProgramRun::stopsAndFaults_data() {
         "WARNING: Disclaimer is too long for the device: the last 88 characters were not sent");
     row("one character beyond 512", {4, 5}, "disclaimer", QString(513, 'x'), "", {0xA3, 0xA4, 0xAA},
         "WARNING: Disclaimer is too long for the device: the last character was not sent");
-    row("character without a code", {2, 4, 5}, "disclaimer", QString::fromUtf8("left \u2192 right"), "",
-        {0xA9},
-        QString::fromUtf8("ERROR: Disclaimer: the character \"\u2192\" (U+2192) has no Windows-1252 code"));
     row("bad game number", {1, 2}, "game 2", "12G4", "", {},
         "ERROR: Game 3 \"12G4\" is not a hexadecimal game number");
     row("control character named by its number", {1}, "game 0", "1\t2\r", "", {},

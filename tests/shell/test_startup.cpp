@@ -8,11 +8,20 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QWindow>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +42,54 @@ const QStringList firstRunKeys = {
     "GameNumber2=3333", "GameNumber3=4444", "GameNumber4=5555", "Bonus0=1.00",      "Bonus1=5000",
     "Bonus2=50.00",     "Bonus3=50.00"};
 
+// While it lives, what the process writes to standard error goes to a file.
+struct StderrCapture {
+    QTemporaryFile file;
+    int saved = -1;
+    StderrCapture() {
+        if (!file.open())
+            return;
+        fflush(stderr);
+        saved = ::dup(2);
+        ::dup2(file.handle(), 2);
+    }
+    QString text() {
+        fflush(stderr);
+        file.seek(0);
+        return QString::fromLocal8Bit(file.readAll());
+    }
+    ~StderrCapture() {
+        fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+    }
+};
+
+// The settings of the kill test: a large file (so that its writing takes a while) whose keys the
+// child changes at shut-down.
+QByteArray killTestSettings() {
+    QByteArray filler = "[Filler]\r\n";
+    for (int i = 0; i < 60000; ++i)
+        filler += "Line" + QByteArray::number(i) + "=some value kept byte for byte\r\n";
+    return settingsFile({"CommPort=0", "CommBaudRate=0", "Options=0", "GameNumber0=1111", "Bonus0=1.00"}) +
+           filler;
+}
+
+// The child of the kill test: opens the window on the folder, changes what shut-down writes,
+// says "closing" and closes.
+int shutDownChild(const QString &folder) {
+    frmKelvaneProgrammer w(folder + QStringLiteral("/KelvaneProgrammer"));
+    w.chkOptions[0]->setChecked(true);
+    w.optPrinter[3]->setChecked(true);
+    for (int i = 0; i < w.txtGameNumber.size(); ++i)
+        w.txtGameNumber[i]->setText(QStringLiteral("9%1").arg(i));
+    w.txtBonus[0]->setText(QStringLiteral("2.50"));
+    fputs("closing\n", stdout);
+    fflush(stdout);
+    w.close();
+    return w.isVisible() ? 1 : 0;
+}
+
 } // namespace
 
 class TestStartup : public QObject {
@@ -46,6 +103,12 @@ private slots:
     void repickLostPort();
     void closeWhileWaiting_data();
     void closeWhileWaiting();
+    void failedSaveRefusesCloseOnce_data();
+    void failedSaveRefusesCloseOnce();
+    void killedDuringShutDown();
+    void settingsReadOnce();
+    void settingsFileFollowsWholeName();
+    void unreadableSettingsKept();
 };
 
 void TestStartup::storedValues_data() {
@@ -196,16 +259,20 @@ void TestStartup::repickLostPort() {
 
 void TestStartup::closeWhileWaiting_data() {
     QTest::addColumn<bool>("programmingRun");
-    QTest::newRow("Test Comm") << false;
-    QTest::newRow("programming run") << true;
+    QTest::addColumn<bool>("saveFails"); // the close is then refused, once
+    QTest::newRow("Test Comm") << false << false;
+    QTest::newRow("programming run") << true << false;
+    QTest::newRow("programming run, save fails") << true << true;
 }
 
 void TestStartup::closeWhileWaiting() {
     // Closing while an exchange waits for a silent device: shut-down happens at once, the wait ends
-    // without its 5 seconds, and the handler that waited unwinds safely.
+    // without its 5 seconds, and the handler that waited unwinds safely, also when the close is
+    // refused because a save failed.
     QFETCH(bool, programmingRun);
+    QFETCH(bool, saveFails);
     ProgramFolder folder;
-    folder.writeSettings({"HardwareType=1"});
+    folder.writeSettings({"HardwareType=1", "Bonus1=" + QString(2000, u'5')});
     const auto sim = startSim(folder);
     QVERIFY(sim->isRunning());
     sim->addFault({SimFault::Silence, -1, 0, 0, -1}); // every command, every time
@@ -215,18 +282,192 @@ void TestStartup::closeWhileWaiting() {
     w->chkSend[0]->setChecked(true);
     w->txtGameNumber[0]->setText(QStringLiteral("4321"));
 
-    QTimer::singleShot(300, w.get(), [&w] { w->close(); });
+    QTimer::singleShot(300, w.get(), [&w, saveFails] {
+        const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
+        w->close();
+    });
     QElapsedTimer elapsed;
     elapsed.start();
     QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
     QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
 
-    QVERIFY(!w->isVisible());
+    QCOMPARE(w->isVisible(), saveFails);
+    QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
+    if (saveFails) {
+        // The run has ended as after any failure: its window hidden, the buttons back.
+        QVERIFY2(
+            w->statusText().contains("Press Exit again to close; what could not be saved is then lost.\r\n"),
+            qPrintable(w->statusText()));
+        QVERIFY(!w->programmingWindow()->isVisible());
+        QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
+        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    }
     QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
     QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
-    if (programmingRun)
+    // A run that unwound before the close leaves no window behind; one still unwinding only a hidden one.
+    if (saveFails)
+        QVERIFY(!w->programmingWindow());
+    else if (programmingRun)
         QVERIFY(w->programmingWindow() && !w->programmingWindow()->isVisible());
 }
 
-QTEST_MAIN(TestStartup)
+void TestStartup::failedSaveRefusesCloseOnce_data() {
+    QTest::addColumn<bool>("folderGone"); // else the disk fills up
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("folder removed after start-up, Exit twice") << true << false;
+    QTest::newRow("disk full, close box twice") << false << true;
+}
+
+// A shut-down write that fails keeps the window open once, with the reasons in view and on
+// standard error; the second close closes.
+void TestStartup::failedSaveRefusesCloseOnce() {
+    QFETCH(bool, folderGone);
+    QFETCH(bool, closeBox);
+    ProgramFolder folder;
+    folder.writeSettings({"CommPort=0", "CommBaudRate=0", "Bonus1=" + QString(2000, u'5')});
+    const auto w = openWindow(folder);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->txtGameNumber[0]->setText(QStringLiteral("4321"));
+    w->setBoxText(w->txtLocationInfo, QString(2000, u'x'));
+    QTest::keyClicks(w->txtLocationInfo, QStringLiteral("Joe's"));
+    const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+    const QByteArray locationBefore = folder.read("MyLocation.txt");
+    if (folderGone)
+        QVERIFY(QDir(folder.path()).removeRecursively());
+    const auto close = [&] {
+        if (closeBox)
+            w->windowHandle()->close();
+        else
+            QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+    };
+
+    StderrCapture captured;
+    {
+        // Room for the lines on standard error, not for the files.
+        const FileSizeLimit full(folderGone ? RLIM_INFINITY : 1000);
+        close();
+    }
+    QVERIFY(w->isVisible());
+    const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(log.size(), 3);
+    QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
+             qPrintable(log[0]));
+    QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
+             qPrintable(log[1]));
+    QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
+    QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    if (!folderGone) {
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        QCOMPARE(folder.read("MyLocation.txt"), locationBefore);
+    }
+
+    close();
+    QVERIFY(!w->isVisible());
+    // Once the disk has room again, the second close saved what the first could not.
+    if (!folderGone)
+        QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
+}
+
+// Killed at random moments while it shuts down, the program leaves the settings file complete:
+// all old or all new keys.
+void TestStartup::killedDuringShutDown() {
+    ProgramFolder folder;
+    const QByteArray before = killTestSettings();
+    const auto run = [&](int killAfterUs) {
+        folder.write("KelvaneProgrammer.ini", before);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--shut-down-child", folder.path()});
+        if (!child.waitForStarted() || !child.waitForReadyRead(20000))
+            return qint64(-1);
+        QElapsedTimer timer;
+        timer.start();
+        if (killAfterUs >= 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
+            child.kill();
+        }
+        child.waitForFinished(20000);
+        return timer.nsecsElapsed() / 1000;
+    };
+    const qint64 shutDownUs = run(-1);
+    QVERIFY(shutDownUs > 0);
+    const QByteArray after = folder.read("KelvaneProgrammer.ini");
+    QVERIFY(after != before);
+    QCOMPARE(storedValue(folder, "GameNumber4"), QStringLiteral("94"));
+
+    int old = 0;
+    int complete = 0;
+    QRandomGenerator random(1);
+    for (int i = 0; i < 40; ++i) {
+        run(int(random.bounded(shutDownUs + shutDownUs / 5)));
+        const QByteArray found = folder.read("KelvaneProgrammer.ini");
+        QVERIFY2(found == before || found == after,
+                 qPrintable(QStringLiteral("kill %1: a mix of old and new keys").arg(i)));
+        (found == before ? old : complete)++;
+    }
+    qInfo("shut-down took %lld us; 40 kills left %d old and %d new files", shutDownUs, old, complete);
+}
+
+// Start-up reads the settings file once: a large file does not slow it by the number of keys.
+void TestStartup::settingsReadOnce() {
+    ProgramFolder folder;
+    // The settings last, behind 50 MB of other lines.
+    const QByteArray settings = killTestSettings();
+    const QByteArray filler = settings.mid(settings.indexOf("[Filler]"));
+    QByteArray big;
+    while (big.size() < 50 * 1000 * 1000)
+        big += filler;
+    big += settings.left(settings.indexOf("[Filler]"));
+    folder.write("KelvaneProgrammer.ini", big);
+    QElapsedTimer timer;
+    timer.start();
+    const auto w = openWindow(folder);
+    qInfo("start-up with a %lld MB settings file: %lld ms", qint64(big.size() / 1000000), timer.elapsed());
+    QCOMPARE(w->cboCommPort->currentIndex(), 0); // read from behind the other lines
+}
+
+// "KelvaneProgrammer.v2" keeps its own settings, apart from "KelvaneProgrammer.ini".
+void TestStartup::settingsFileFollowsWholeName() {
+    ProgramFolder folder;
+    folder.writeSettings({"Options=137", "CommPort=0"});
+    const QByteArray original = folder.read("KelvaneProgrammer.ini");
+    folder.deadPort(1);
+    frmKelvaneProgrammer w(folder.file("KelvaneProgrammer.v2"));
+    QCOMPARE(w.SettingsFileName, folder.file("KelvaneProgrammer.v2.ini"));
+    QCOMPARE(w.Options, quint8(0));
+    QVERIFY(w.close());
+    QCOMPARE(folder.read("KelvaneProgrammer.ini"), original);
+    QVERIFY(folder.read("KelvaneProgrammer.v2.ini").contains("Options=0\r\n"));
+}
+
+// A settings file that cannot be read is said so at start-up and never replaced; shut-down then
+// cannot save the settings, so the first close is refused.
+void TestStartup::unreadableSettingsKept() {
+    ProgramFolder folder;
+    QVERIFY(QDir().mkdir(folder.ini()));
+    const auto w = openWindow(folder);
+    const QString unreadable =
+        QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
+                       "left as it is, and no setting is saved to it.\r\n")
+            .arg(folder.ini());
+    QVERIFY2(w->statusText().startsWith(unreadable), qPrintable(w->statusText()));
+    w->show();
+    StderrCapture captured;
+    QVERIFY(!w->close());
+    QVERIFY(w->statusText().contains("ERROR: Cannot save the settings to \"" + folder.ini() +
+                                     "\": it could not be read at start-up (it is a folder)\r\n"
+                                     "Press Exit again to close"));
+    QVERIFY(w->close());
+    QVERIFY(QFileInfo(folder.ini()).isDir());
+}
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--shut-down-child") == 0)
+        return shutDownChild(QString::fromLocal8Bit(argv[2]));
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_startup.moc"

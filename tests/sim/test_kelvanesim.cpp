@@ -33,6 +33,27 @@ private slots:
         QVERIFY(!QFileInfo(dir.filePath(QStringLiteral("COM1"))).isSymLink());
     }
 
+    // An entry it did not make (a link to a real adapter, a file) is neither replaced nor removed.
+    void refusesAnEntryItDidNotMake() {
+        QTemporaryDir dir;
+        const QString adapter = dir.filePath(QStringLiteral("COM1"));
+        const QString file = dir.filePath(QStringLiteral("COM2"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/ttyUSB0"), adapter));
+        QFile plain(file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        for (const int port : {1, 2}) {
+            QProcess sim;
+            sim.start(program(), {QStringLiteral("--port"), QString::number(port), dir.path()});
+            QVERIFY(sim.waitForFinished(10000));
+            QCOMPARE(sim.exitCode(), 1);
+            const QByteArray error = sim.readAllStandardError();
+            QVERIFY2(error.contains("already exists and is not a link this simulated device made"), error);
+        }
+        QCOMPARE(QFileInfo(adapter).symLinkTarget(), QStringLiteral("/dev/ttyUSB0"));
+        QVERIFY(QFileInfo(file).isFile() && !QFileInfo(file).isSymLink());
+    }
+
     void publishesAnswersPrintsFramesAndStops() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("COM3"));
