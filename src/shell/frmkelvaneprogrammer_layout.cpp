@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,6 +170,7 @@ frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
 void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
+    setWindowIcon(QIcon(QStringLiteral(":/kelvane.png")));
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
     setFont(dialogFont());
 
