@@ -82,6 +82,8 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
         return PhaseEnd::Passed;
     };
 
+    // Text the device sent before this command is shown as such, not taken for the reply.
+    ocxComm->releaseInput();
     ExchangeBusy = true;
     ReplyIndex = 0;
     ReplyExpected = HardwareType > 0 ? ReplyLen : 0;

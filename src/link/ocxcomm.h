@@ -8,6 +8,7 @@
 #include <QString>
 
 class QSerialPort;
+class QTimer;
 
 // An error of the serial control: number 0 means none.
 struct CommError {
@@ -73,12 +74,20 @@ public:
 
     QString deviceName() const; // the device the current port number maps to
 
+    // Bytes that are only shown (no reply awaited) may wait: for `ms` no notification is raised
+    // and the port stops waking the program, so a device that talks without pause, even a byte at
+    // a time, is taken in batches. The hold ends by itself, or at once with releaseInput(), which
+    // raises the notification for whatever waits.
+    void holdInput(int ms);
+    void releaseInput();
+
 signals:
     void OnComm();                        // at least one byte waits (CommEvent 2)
     void portLost(const QString &reason); // the open port failed and has been closed
 
 private:
     void handleError(int error);
+    void endHold();
     void closeLostPort(int opening, const QString &reason);
     CommError applySettings();
 
@@ -89,4 +98,6 @@ private:
     int m_commEvent = 0;
     bool m_losing = false; // a lost port is being closed; further errors are its echo
     int m_opening = 0;     // counts openings, so a late close never hits a newer opening
+    QTimer *m_holdTimer = nullptr;
+    bool m_holding = false;
 };
