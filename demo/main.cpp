@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -67,6 +68,11 @@ int main(int argc, char *argv[]) {
     click(window.cmdTestComm, "Test Comm");
     printLog(window);
 
+    // The log's box catches up with the log within a moment; the picture shows it in full.
+    QString shown = window.statusText();
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (!QTest::qWaitFor([&] { return window.txtStatus->toPlainText() == shown; }, 2000))
+        out << "(the log box had not caught up when the picture was taken)" << Qt::endl;
     const QString picture = args[2];
     if (!window.grab().save(picture, "PNG")) {
         std::fprintf(stderr, "kelvane-demo: cannot save %s\n", qPrintable(picture));
