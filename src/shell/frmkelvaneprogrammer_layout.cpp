@@ -14,12 +14,15 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResource>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -116,9 +119,21 @@ protected:
     }
 };
 
-QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
+// The icon's pixels are stored raw: no image reader (and its plugin search) at start-up.
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {32, 64}) {
+        const QByteArray pixels = QResource(QStringLiteral(":/kelvane-%1.rgba").arg(size)).uncompressedData();
+        if (pixels.size() == size * size * 4)
+            icon.addPixmap(QPixmap::fromImage(
+                QImage(reinterpret_cast<const uchar *>(pixels.constData()), size, size, QImage::Format_RGBA8888)));
+    }
+    return icon;
+}
+
+QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar, const QFont &font) {
     auto *box = new QPlainTextEdit(parent);
-    box->setFont(courierNew());
+    box->setFont(font);
     box->setVerticalScrollBarPolicy(verticalBar);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setTabChangesFocus(true);
@@ -170,11 +185,12 @@ frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
 void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
-    setWindowIcon(QIcon(QStringLiteral(":/kelvane.png")));
+    setWindowIcon(programIcon());
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
     setFont(dialogFont());
 
     TabList tabs;
+    const QFont fixedPitch = courierNew(); // looked up once for the three boxes
 
     // Frames, top row left to right, then the second row.
     frameOptions = place(new QGroupBox(this), "frameOptions", QStringLiteral("Options"),
@@ -195,7 +211,7 @@ void frmKelvaneProgrammer::createControls() {
                       twips(9480, 2640, 2775, 2895), 21, tabs);
 
     // Status log and the link choices.
-    txtStatus = place(multiLineBox(this, Qt::ScrollBarAlwaysOn), "txtStatus", QString(),
+    txtStatus = place(multiLineBox(this, Qt::ScrollBarAlwaysOn, fixedPitch), "txtStatus", QString(),
                       twips(120, 5760, 9255, 1815), 58, tabs);
     txtStatus->setReadOnly(true);
     txtStatus->setUndoRedoEnabled(false); // the log only grows; an undo history would grow with it
@@ -334,9 +350,9 @@ void frmKelvaneProgrammer::createControls() {
     }
 
     // Ticket texts.
-    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff), "txtLocationInfo",
+    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff, fixedPitch), "txtLocationInfo",
                             QString(), twips(120, 240, 4335, 2535), 18, tabs);
-    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff), "txtDisclaimer", QString(),
+    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff, fixedPitch), "txtDisclaimer", QString(),
                           twips(120, 240, 4335, 2535), 20, tabs);
 
     // Sections of a programming run: the index is the section's place in the run.
