@@ -1,7 +1,8 @@
 // A window that reports when it is first exposed: the program's own window (KELVANE_PROGRAM) or a
 // minimal window of the same size built here for comparison. Either prints one line
-//   exposed_ns=N rss_kb=N
-// with the CLOCK_MONOTONIC time of the first expose and its resident memory then, and exits.
+//   exposed_ns=N cpu_us=N rss_kb=N
+// with the CLOCK_MONOTONIC time of the first expose, the CPU time used until then and its resident
+// memory then, and exits.
 // Used by startup_bench; argv[1] is the program path the window's settings and files hang on.
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sys/resource.h>
 
 #ifdef KELVANE_PROGRAM
 #include "shell/frmkelvaneprogrammer.h"
@@ -37,8 +39,12 @@ protected:
                 for (const QByteArray &line : status.readAll().split('\n'))
                     if (line.startsWith("VmRSS:"))
                         rss = line.mid(6).trimmed().split(' ').value(0).toLong();
-            std::printf("exposed_ns=%lld rss_kb=%ld\n", qlonglong(now.tv_sec) * 1000000000LL + now.tv_nsec,
-                        rss);
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            const qint64 cpuUs = qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 +
+                                 usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+            std::printf("exposed_ns=%lld cpu_us=%lld rss_kb=%ld\n",
+                        qlonglong(now.tv_sec) * 1000000000LL + now.tv_nsec, qlonglong(cpuUs), rss);
             std::fflush(stdout);
             QCoreApplication::exit(0);
         }
