@@ -98,7 +98,8 @@ int main(int argc, char *argv[]) {
             const bool isProgram = (i + k) % 2 == 0;
             const Launch l = isProgram ? launch(program, programArgs, env) : launch(minimal, {}, env);
             if (l.ms < 0) {
-                std::fprintf(stderr, "a launch of %s failed\n", isProgram ? "the program" : "the minimal window");
+                std::fprintf(stderr, "a launch of %s failed\n",
+                             isProgram ? "the program" : "the minimal window");
                 return 1;
             }
             (isProgram ? programMs : minimalMs).append(l.ms);
@@ -122,7 +123,7 @@ int main(int argc, char *argv[]) {
     std::printf("ratio: start %.2fx (goal at most 1.25x), memory %.2fx (goal at most 1.10x)\n", pMs / mMs,
                 pKb / mKb);
     const double pCpu = median(programCpu), mCpu = median(minimalCpu);
-    std::printf("CPU time until the expose: program %.1f ms, minimal window %.1f ms, ratio %.2fx\n", pCpu, mCpu,
-                pCpu / mCpu);
+    std::printf("CPU time until the expose: program %.1f ms, minimal window %.1f ms, ratio %.2fx\n", pCpu,
+                mCpu, pCpu / mCpu);
     return 0;
 }

@@ -63,7 +63,8 @@ timespec plusNs(timespec t, qint64 ns) {
 // Sends `seconds` worth of ticket text to the terminal, `chunk` bytes at a time, paced at 960
 // bytes a second; returns the CPU seconds the program used meanwhile.
 double feed(int master, qint64 pid, int chunk) {
-    static const QByteArray ticket = "AUDIT TICKET   GAME 1111   COINS IN 00012345   TICKETS OUT 00067890\r\n";
+    static const QByteArray ticket =
+        "AUDIT TICKET   GAME 1111   COINS IN 00012345   TICKETS OUT 00067890\r\n";
     const int total = bytesPerSecond * seconds;
     const qint64 period = 1000000000LL * chunk / bytesPerSecond;
     timespec next{};

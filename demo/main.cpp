@@ -24,7 +24,8 @@ QTextStream out(stdout);
 
 void printLog(const frmKelvaneProgrammer &window) {
     out << "---- status log ----\n"
-        << window.statusText().replace(QLatin1String("\r\n"), QLatin1String("\n")) << "\n--------------------\n"
+        << window.statusText().replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        << "\n--------------------\n"
         << Qt::flush;
 }
 

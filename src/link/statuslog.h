@@ -32,8 +32,8 @@ private:
 
     QPlainTextEdit *m_box;
     QString m_text;
-    QString m_unshown;       // box text not in the box yet
-    bool m_replace = false;  // after a cut or clear: the box is replaced by m_unshown, not extended
+    QString m_unshown;      // box text not in the box yet
+    bool m_replace = false; // after a cut or clear: the box is replaced by m_unshown, not extended
     QTimer m_showTimer;
     QElapsedTimer m_sinceShown;
 };

@@ -125,8 +125,8 @@ QIcon programIcon() {
     for (const int size : {32, 64}) {
         const QByteArray pixels = QResource(QStringLiteral(":/kelvane-%1.rgba").arg(size)).uncompressedData();
         if (pixels.size() == size * size * 4)
-            icon.addPixmap(QPixmap::fromImage(
-                QImage(reinterpret_cast<const uchar *>(pixels.constData()), size, size, QImage::Format_RGBA8888)));
+            icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar *>(pixels.constData()),
+                                                     size, size, QImage::Format_RGBA8888)));
     }
     return icon;
 }
@@ -350,10 +350,10 @@ void frmKelvaneProgrammer::createControls() {
     }
 
     // Ticket texts.
-    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff, fixedPitch), "txtLocationInfo",
-                            QString(), twips(120, 240, 4335, 2535), 18, tabs);
-    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff, fixedPitch), "txtDisclaimer", QString(),
-                          twips(120, 240, 4335, 2535), 20, tabs);
+    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff, fixedPitch),
+                            "txtLocationInfo", QString(), twips(120, 240, 4335, 2535), 18, tabs);
+    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff, fixedPitch), "txtDisclaimer",
+                          QString(), twips(120, 240, 4335, 2535), 20, tabs);
 
     // Sections of a programming run: the index is the section's place in the run.
     const char *const sections[] = {
