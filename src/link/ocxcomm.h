@@ -80,6 +80,7 @@ public:
     // raises the notification for whatever waits.
     void holdInput(int ms);
     void releaseInput();
+    bool inputHeld() const { return m_holding; }
 
 signals:
     void OnComm();                        // at least one byte waits (CommEvent 2)

@@ -126,6 +126,22 @@ private slots:
         QCOMPARE(rig.log(), text + QStringLiteral("<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
     }
 
+    // Text held back when a command starts is shown as text before the command's reply, and the
+    // reply is taken at once, not after the hold.
+    void commandDuringHeldText() {
+        LinkRig rig;
+        rig.open(LinkRig::awaitingReplies(), 3000);
+        rig.w->ocxComm->holdInput(60000);
+        rig.sim->sendRaw("H"); // one byte: once it waits in the port, nothing else is on its way
+        QTRY_VERIFY(rig.w->ocxComm->InBufferCount() > 0);
+        bool heldWhileWaiting = true;
+        connect(rig.sim.get(), &SimDevice::frameReceived, rig.sim.get(),
+                [&] { heldWhileWaiting = rig.w->ocxComm->inputHeld(); });
+        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
+        QVERIFY(!heldWhileWaiting);
+        QTRY_COMPARE(rig.log(), QStringLiteral("H<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
+    }
+
     // The device hangs up mid-exchange: one error line, the exchange fails at once without the
     // full 5000 ms, and no error storm follows.
     void portLostMidExchange_data() {
