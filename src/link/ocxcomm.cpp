@@ -249,9 +249,14 @@ void OcxComm::releaseInput() {
     endHold();
     // Take what waits in the port now, rather than on the next pass of the event loop; reading
     // raises readyRead and so the notification.
-    if (!m_port->waitForReadyRead(0) && m_port->bytesAvailable() > 0) {
-        m_commEvent = comEvReceive;
-        emit OnComm();
+    if (!m_port->waitForReadyRead(0)) {
+        // Nothing new in the port is no fault of it.
+        if (m_port->error() == QSerialPort::TimeoutError)
+            m_port->clearError();
+        if (m_port->bytesAvailable() > 0) {
+            m_commEvent = comEvReceive;
+            emit OnComm();
+        }
     }
 }
 
