@@ -68,6 +68,8 @@ expect 2 "unknown option --bogus" "$install" --bogus
 expect 2 "only one FOLDER" "$install" --build-dir "$build" "$tmp/a" "$tmp/b"
 expect 2 "may not contain" "$install" --build-dir "$build" "$tmp/100%"
 expect 2 "is not a folder" "$install" --build-dir "$build" "$src/README.md"
+expect 2 "is a system folder" "$install" --build-dir "$build" /usr/bin
+expect 2 "is a system folder" "$install" --build-dir "$build" /usr/local/../bin/kelvane
 expect 2 "is missing" "$install" --build-dir "$tmp/empty" "$folder"
 expect 2 "nothing to uninstall" "$install" --uninstall "$tmp/never-installed"
 check "refused installs leave no menu entry" test ! -e "$entry"
