@@ -19,7 +19,7 @@ class StatusLog {
 public:
     static constexpr int maxLength = 20000;
     static constexpr int keptLength = 2000;
-    static constexpr int showIntervalMs = 40;
+    static constexpr int showIntervalMs = 80;
 
     explicit StatusLog(QPlainTextEdit *box);
     void append(const QString &text, bool clear);
