@@ -83,6 +83,9 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
     };
 
     ExchangeBusy = true;
+    // What the device sent before this command is taken now, under the state it arrived in, and
+    // no new hold begins (ExchangeBusy), so the reply is not kept waiting.
+    ocxComm->releaseInput();
     ReplyIndex = 0;
     ReplyExpected = HardwareType > 0 ? ReplyLen : 0;
     TimedOut = false;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -161,10 +162,13 @@ CommError OcxComm::portError(int number) const {
 }
 
 OcxComm::OcxComm(const QString &programFolder, QObject *parent)
-    : QObject(parent), m_programFolder(programFolder), m_port(new QSerialPort(this)) {
+    : QObject(parent), m_programFolder(programFolder), m_port(new QSerialPort(this)),
+      m_holdTimer(new QTimer(this)) {
     m_clock.start();
+    m_holdTimer->setSingleShot(true);
+    connect(m_holdTimer, &QTimer::timeout, this, &OcxComm::releaseInput);
     connect(m_port, &QSerialPort::readyRead, this, [this] {
-        if (m_port->bytesAvailable() <= 0)
+        if (m_holding || m_port->bytesAvailable() <= 0)
             return;
         m_commEvent = comEvReceive;
         emit OnComm();
@@ -228,6 +232,7 @@ bool OcxComm::PortOpen() const {
 
 CommError OcxComm::setPortOpen(bool open) {
     if (!open) {
+        endHold();
         if (m_port->isOpen())
             m_port->close();
         m_commEvent = 0;
@@ -309,6 +314,41 @@ QByteArray OcxComm::Input() {
     return m_port->isOpen() ? m_port->readAll() : QByteArray();
 }
 
+void OcxComm::holdInput(int ms) {
+    if (m_holding || !m_port->isOpen())
+        return;
+    m_holding = true;
+    // A full read buffer makes the port stop reading, and so stop waking the program, until the
+    // buffer is read or its limit lifted.
+    m_port->setReadBufferSize(1);
+    m_holdTimer->start(ms);
+}
+
+void OcxComm::releaseInput() {
+    if (!m_holding)
+        return;
+    endHold();
+    // Take what waits in the port now, rather than on the next pass of the event loop; reading
+    // raises readyRead and so the notification.
+    if (!m_port->waitForReadyRead(0)) {
+        // Nothing new in the port is no fault of it.
+        if (m_port->error() == QSerialPort::TimeoutError)
+            m_port->clearError();
+        if (m_port->bytesAvailable() > 0) {
+            m_commEvent = comEvReceive;
+            emit OnComm();
+        }
+    }
+}
+
+void OcxComm::endHold() {
+    if (!m_holding)
+        return;
+    m_holding = false;
+    m_holdTimer->stop();
+    m_port->setReadBufferSize(0);
+}
+
 QString OcxComm::deviceName() const {
     return commPortDeviceName(m_commPort, m_programFolder);
 }
@@ -333,6 +373,7 @@ void OcxComm::closeLostPort(int opening, const QString &reason) {
     if (opening != m_opening || !m_port->isOpen())
         return;
     m_losing = false;
+    endHold();
     m_port->close();
     m_port->clearError();
     m_commEvent = 0;

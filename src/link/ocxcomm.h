@@ -9,6 +9,7 @@
 #include <QString>
 
 class QSerialPort;
+class QTimer;
 
 // An error of the serial control: number 0 means none.
 struct CommError {
@@ -77,12 +78,21 @@ public:
 
     QString deviceName() const; // the device the current port number maps to
 
+    // Bytes that are only shown (no reply awaited) may wait: for `ms` no notification is raised
+    // and the port stops waking the program, so a device that talks without pause, even a byte at
+    // a time, is taken in batches. The hold ends by itself, or at once with releaseInput(), which
+    // raises the notification for whatever waits.
+    void holdInput(int ms);
+    void releaseInput();
+    bool inputHeld() const { return m_holding; }
+
 signals:
     void OnComm();                        // at least one byte waits (CommEvent 2)
     void portLost(const QString &reason); // the open port failed and has been closed
 
 private:
     void handleError(int error);
+    void endHold();
     void closeLostPort(int opening, const QString &reason);
     CommError applySettings();
     CommError portError(int number) const; // the error with a description naming the port
@@ -96,4 +106,6 @@ private:
     int m_opening = 0;     // counts openings, so a late close never hits a newer opening
     QElapsedTimer m_clock;
     qint64 m_lineFreeNs = 0; // on m_clock: when the bytes written so far have all left the line
+    QTimer *m_holdTimer = nullptr;
+    bool m_holding = false;
 };

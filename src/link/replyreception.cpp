@@ -81,4 +81,7 @@ void frmKelvaneProgrammer::ocxComm_OnComm() {
     StatusAppend(text, false);
     if (completed)
         endWait();
+    // Text nobody waits for is only shown: let it gather while the log shows the last batch.
+    else if (!ExchangeBusy && ReplyExpected <= 0)
+        ocxComm->holdInput(StatusLog::showIntervalMs);
 }

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <algorithm>
+
 QString ByteToBinary(quint8 Value) {
     QString bits;
     for (int i = 7; i >= 0; --i)
@@ -45,31 +47,59 @@ QString toBoxText(const QString &text, bool afterCarriageReturn) {
 
 } // namespace
 
+StatusLog::StatusLog(QPlainTextEdit *box) : m_box(box) {
+    m_showTimer.setSingleShot(true);
+    QObject::connect(&m_showTimer, &QTimer::timeout, m_box, [this] { show(); });
+}
+
 void StatusLog::append(const QString &text, bool clear) {
     if (clear)
         this->clear();
     if (m_text.size() > maxLength) {
         const bool cutAfterCarriageReturn = m_text.at(m_text.size() - keptLength - 1) == QLatin1Char('\r');
         m_text = m_text.right(keptLength);
-        m_box->setPlainText(toBoxText(m_text, cutAfterCarriageReturn));
+        m_unshown = toBoxText(m_text, cutAfterCarriageReturn);
+        m_replace = true;
     }
     const bool afterCarriageReturn = m_text.endsWith(QLatin1Char('\r'));
     m_text += text;
-
-    // Inserting at the end, rather than setting the whole text, keeps the newest line in view.
-    QTextCursor cursor = m_box->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    m_box->setTextCursor(cursor);
-    m_box->insertPlainText(toBoxText(text, afterCarriageReturn));
-    m_box->ensureCursorVisible();
-    // The caret can be in view with the last line cut at the bottom edge; show the end in full.
-    QScrollBar *const bar = m_box->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    m_unshown += toBoxText(text, afterCarriageReturn);
+    scheduleShow();
 }
 
 void StatusLog::clear() {
     m_text.clear();
-    m_box->clear();
+    m_unshown.clear();
+    m_replace = true;
+    scheduleShow();
+}
+
+void StatusLog::scheduleShow() {
+    if (m_showTimer.isActive())
+        return;
+    const qint64 since = m_sinceShown.isValid() ? m_sinceShown.elapsed() : showIntervalMs;
+    m_showTimer.start(int(std::clamp<qint64>(showIntervalMs - since, 0, showIntervalMs)));
+}
+
+void StatusLog::show() {
+    m_sinceShown.start();
+    if (m_replace) {
+        m_box->setPlainText(m_unshown);
+        m_replace = false;
+    } else if (!m_unshown.isEmpty()) {
+        // Inserting at the end, rather than setting the whole text, keeps the newest line in view.
+        QTextCursor cursor = m_box->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        m_box->setTextCursor(cursor);
+        m_box->insertPlainText(m_unshown);
+    }
+    m_unshown.clear();
+    // Every append, even of nothing, brings the caret and the view back to the newest line.
+    m_box->moveCursor(QTextCursor::End);
+    m_box->ensureCursorVisible();
+    // The caret can be in view with the last line cut at the bottom edge; show the end in full.
+    QScrollBar *const bar = m_box->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void frmKelvaneProgrammer::StatusAppend(const QString &Text, bool Clear) {

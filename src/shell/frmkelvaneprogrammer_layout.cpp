@@ -13,14 +13,18 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResource>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -194,9 +198,21 @@ void fitFont(QWidget *window, qreal designedPoints) {
     }
 }
 
-QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar) {
+// The icon's pixels are stored raw: no image reader (and its plugin search) at start-up.
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {32, 64}) {
+        const QByteArray pixels = QResource(QStringLiteral(":/kelvane-%1.rgba").arg(size)).uncompressedData();
+        if (pixels.size() == size * size * 4)
+            icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar *>(pixels.constData()),
+                                                     size, size, QImage::Format_RGBA8888)));
+    }
+    return icon;
+}
+
+QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar, const QFont &font) {
     auto *box = new QPlainTextEdit(parent);
-    box->setFont(courierNew());
+    box->setFont(font);
     box->setVerticalScrollBarPolicy(verticalBar);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setTabChangesFocus(true);
@@ -257,9 +273,11 @@ frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
 void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
+    setWindowIcon(programIcon());
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
 
     TabList tabs;
+    const QFont fixedPitch = courierNew(); // looked up once for the three boxes
 
     // Frames, top row left to right, then the second row.
     frameOptions = place(new QGroupBox(this), "frameOptions", QStringLiteral("Options"),
@@ -280,7 +298,7 @@ void frmKelvaneProgrammer::createControls() {
                       twips(9480, 2640, 2775, 2895), 21, tabs);
 
     // Status log and the link choices.
-    txtStatus = place(multiLineBox(this, Qt::ScrollBarAlwaysOn), "txtStatus", QString(),
+    txtStatus = place(multiLineBox(this, Qt::ScrollBarAlwaysOn, fixedPitch), "txtStatus", QString(),
                       twips(120, 5760, 9255, 1815), 58, tabs);
     txtStatus->setReadOnly(true);
     txtStatus->setUndoRedoEnabled(false); // the log only grows; an undo history would grow with it
@@ -419,10 +437,10 @@ void frmKelvaneProgrammer::createControls() {
     }
 
     // Ticket texts.
-    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff), "txtLocationInfo",
-                            QString(), twips(120, 240, 4335, 2535), 18, tabs);
-    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff), "txtDisclaimer", QString(),
-                          twips(120, 240, 4335, 2535), 20, tabs);
+    txtLocationInfo = place(multiLineBox(frameLocationInfo, Qt::ScrollBarAlwaysOff, fixedPitch),
+                            "txtLocationInfo", QString(), twips(120, 240, 4335, 2535), 18, tabs);
+    txtDisclaimer = place(multiLineBox(frameDisclaimer, Qt::ScrollBarAlwaysOff, fixedPitch), "txtDisclaimer",
+                          QString(), twips(120, 240, 4335, 2535), 20, tabs);
 
     // Sections of a programming run: the index is the section's place in the run.
     const char *const sections[] = {

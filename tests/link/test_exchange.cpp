@@ -110,6 +110,38 @@ private slots:
                                            "ERROR: Command\r\n"));
     }
 
+    // A device talking without pause, a byte at a time: every byte is shown, in order, though the
+    // window takes them in batches; a command afterwards gets its own reply.
+    void talkativeDevice() {
+        LinkRig rig;
+        rig.open(LinkRig::awaitingReplies(), 3000);
+        QString text;
+        for (int i = 0; text.size() < 600; ++i)
+            text += QStringLiteral("TICKET %1 ").arg(i);
+        QSignalSpy notifications(rig.w->ocxComm, &OcxComm::OnComm);
+        rig.sim->sendRaw(text.toLatin1()); // paced at 9600 baud: a byte every 1.04 ms
+        QTRY_COMPARE_WITH_TIMEOUT(rig.log(), text, 5000);
+        QVERIFY2(notifications.size() < 100, qPrintable(QString::number(notifications.size())));
+        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
+        QCOMPARE(rig.log(), text + QStringLiteral("<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
+    }
+
+    // Text held back when a command starts is shown as text before the command's reply, and the
+    // reply is taken at once, not after the hold.
+    void commandDuringHeldText() {
+        LinkRig rig;
+        rig.open(LinkRig::awaitingReplies(), 3000);
+        rig.w->ocxComm->holdInput(60000);
+        rig.sim->sendRaw("H"); // one byte: once it waits in the port, nothing else is on its way
+        QTRY_VERIFY(rig.w->ocxComm->InBufferCount() > 0);
+        bool heldWhileWaiting = true;
+        connect(rig.sim.get(), &SimDevice::frameReceived, rig.sim.get(),
+                [&] { heldWhileWaiting = rig.w->ocxComm->inputHeld(); });
+        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
+        QVERIFY(!heldWhileWaiting);
+        QTRY_COMPARE(rig.log(), QStringLiteral("H<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
+    }
+
     // The device hangs up mid-exchange: one error line, the exchange fails at once without the
     // full 5000 ms, and no error storm follows.
     void portLostMidExchange_data() {

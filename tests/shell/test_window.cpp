@@ -291,6 +291,11 @@ void TestWindow::windowListsAndBoxes() {
     QCOMPARE(w->size(), QSize(827, 568));
     QCOMPARE(w->minimumSize(), w->maximumSize());
     QCOMPARE(w->windowTitle(), QStringLiteral("Kelvane Programmer, Version: 3.2.01"));
+    // The program's icon, built in: a missing or mangled picture would leave a blank one.
+    QCOMPARE(w->windowIcon().availableSizes(), (QList<QSize>{{32, 32}, {64, 64}}));
+    const QImage icon = w->windowIcon().pixmap(64, 64).toImage();
+    QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);     // rounded corner
+    QCOMPARE(qAlpha(icon.pixel(32, 32)), 255); // the K's ground
     // The three groups of option buttons are independent of each other.
     QCOMPARE(w->optHardwareType[0]->parentWidget(), static_cast<QWidget *>(w.get()));
     QCOMPARE(w->optPrinter[0]->parentWidget(), static_cast<QWidget *>(w->framePrinter));
