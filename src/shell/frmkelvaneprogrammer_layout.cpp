@@ -94,12 +94,18 @@ QFont courierNew() {
 
 // The face of the window's captions: MS Sans Serif, the face the layout was drawn for, where the
 // system has it; else a face of similar width that setup installs.
+// Looked up once in the list of installed families: asking the font database for a family it
+// lacks makes it search the system's aliases every time.
 QString dialogFamily() {
-    for (const char *family : {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"}) {
-        if (QFontDatabase::hasFamily(QLatin1String(family)))
-            return QLatin1String(family);
-    }
-    return QFont().family();
+    static const QString found = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const char *family : {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"}) {
+            if (installed.contains(QLatin1String(family), Qt::CaseInsensitive))
+                return QString::fromLatin1(family);
+        }
+        return QFont().family();
+    }();
+    return found;
 }
 
 // The frame line runs through the middle of the title, as the platform draws it, so controls
@@ -186,12 +192,19 @@ bool captionFits(const QWidget *control) {
 // The font in the face, at the largest size up to the designed one (8.25 pt dialog font, 18 pt
 // for "Programming Kelvane") at which every caption of the window shows whole in its box; faces
 // wider than the designed one are so made a little smaller instead of cutting captions.
-void fitFont(QWidget *window, qreal designedPoints) {
+QFont designedFont(qreal points) {
     QFont font(dialogFamily());
-    font.setPointSizeF(designedPoints);
-    for (int pixels = QFontInfo(font).pixelSize(); pixels >= 6; --pixels) {
-        font.setPixelSize(pixels);
-        window->setFont(font);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// The window is given designedFont() before its controls are made, so they take it as they are
+// created; a smaller size is only set (and passed down to every control) when a caption needs it.
+void fitFont(QWidget *window, qreal designedPoints) {
+    QFont font = designedFont(designedPoints);
+    for (int pixels = QFontInfo(font).pixelSize(); pixels >= 6; font.setPixelSize(--pixels)) {
+        if (window->font() != font)
+            window->setFont(font);
         const QList<QWidget *> controls = window->findChildren<QWidget *>();
         if (std::all_of(controls.begin(), controls.end(), captionFits))
             return;
@@ -249,6 +262,7 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmProgramming"));
     setWindowTitle(QStringLiteral("Programming Kelvane"));
     setFixedSize(3870 / twipsPerPixel, 1320 / twipsPerPixel);
+    setFont(designedFont(18));
 
     Label1 = new QLabel(QStringLiteral("Programming Kelvane"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -275,6 +289,7 @@ void frmKelvaneProgrammer::createControls() {
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
     setWindowIcon(programIcon());
     setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
+    setFont(designedFont(8.25));
 
     TabList tabs;
     const QFont fixedPitch = courierNew(); // looked up once for the three boxes
