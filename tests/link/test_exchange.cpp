@@ -1,5 +1,5 @@
 // One command exchange over a pseudo-terminal with the simulated device: echoes, failures in each
-// phase, late bytes, a port lost mid-exchange and closing the window while an exchange waits.
+// phase, late bytes and a port lost mid-exchange (closing while an exchange waits: test_startup).
 #include "linkrig.h"
 
 #include <QElapsedTimer>
@@ -179,26 +179,6 @@ private slots:
                  logAfter +
                      QStringLiteral("ERROR: Communications port not open - choose the port again in the Comm "
                                     "Port list\r\n"));
-    }
-
-    // Closing the window while an exchange waits ends the wait; shut-down still saves the settings.
-    void closingWhileWaiting() {
-        LinkRig rig;
-        rig.open(LinkRig::awaitingReplies(), 0);
-        rig.w->show();
-        rig.fault(QStringLiteral("silence:AC"));
-        rig.w->txtDumpMemAddr->setText(QStringLiteral("1A2"));
-        QTimer::singleShot(100, rig.w.get(), [&] { rig.w->close(); });
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
-        QVERIFY(clock.elapsed() < 2000);
-        QVERIFY(!rig.w->isVisible());
-        QVERIFY(!rig.w->ocxTimer->isActive());
-        QVERIFY(!rig.log().contains(QStringLiteral("Timeout")));
-        QCOMPARE(rig.setting(QStringLiteral("DumpMemAddr")), QStringLiteral("1A2"));
-        // Nothing more goes to the device once the window has closed.
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
     }
 };
 

@@ -1,4 +1,5 @@
-// The status log: appending, the 20000 / 2000 trimming rule, clearing and ByteToBinary.
+// The status log: appending, the 20000 / 2000 trimming rule and clearing (ByteToBinary shows in
+// the DIP and comm-test lines of test_diagnostics and test_replydecoding).
 #include "testsupport.h"
 
 #include "link/statuslog.h"
@@ -43,8 +44,6 @@ private slots:
     void append_data();
     void append();
     void caretFollowsEnd();
-    void byteToBinary_data();
-    void byteToBinary();
 };
 
 void TestStatusLog::append_data() {
@@ -98,20 +97,6 @@ void TestStatusLog::caretFollowsEnd() {
     w->StatusAppend(QString(), false);
     QTRY_VERIFY(w->txtStatus->textCursor().atEnd());
     QTRY_COMPARE(bar->value(), bar->maximum());
-}
-
-void TestStatusLog::byteToBinary_data() {
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("bits");
-    QTest::newRow("0") << 0 << "00000000";
-    QTest::newRow("255") << 255 << "11111111";
-    QTest::newRow("0xA5") << 0xA5 << "10100101";
-    QTest::newRow("0x12 (not a palindrome)") << 0x12 << "00010010";
-}
-
-void TestStatusLog::byteToBinary() {
-    QFETCH(int, value);
-    QTEST(ByteToBinary(quint8(value)), "bits");
 }
 
 QTEST_MAIN(TestStatusLog)

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QImage>
@@ -15,7 +14,6 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextDocument>
-#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -53,8 +51,6 @@ private slots:
     void boxTextLineBreaks();
     void handlersRunOnlyOnChange();
     void keyboardAndWheel();
-    void fileDialogs_data();
-    void fileDialogs();
 };
 
 void TestWindow::focusAndTabOrder() {
@@ -396,35 +392,6 @@ void TestWindow::keyboardAndWheel() {
     w->cboCommBaudRate->setFocus();
     turnWheel(w->cboCommBaudRate, -120);
     QCOMPARE(w->cboCommBaudRate->currentIndex(), 1);
-}
-
-void TestWindow::fileDialogs_data() {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("Load Location") << 0 << "Open Location Text";
-    QTest::newRow("Save Location") << 1 << "Save Location Text";
-    QTest::newRow("Load Disclaimer") << 2 << "Open Disclaimer Text";
-    QTest::newRow("Save Disclaimer") << 3 << "Save Disclaimer Text";
-}
-
-// Each file button's dialog: its title, and a type list that reads as the two descriptions.
-void TestWindow::fileDialogs() {
-    QFETCH(int, button);
-    QString title;
-    QStringList types;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
-        auto *const dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        title = dialog->windowTitle();
-        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
-            for (int i = 0; i < list->count(); ++i)
-                types << list->itemText(i);
-        }
-        dialog->reject();
-    });
-    w->cmdFileOps[button]->click();
-    QTEST(title, "title");
-    QCOMPARE(types, QStringList({"(*.txt)", "All Files"}));
 }
 
 QTEST_MAIN(TestWindow)

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,7 +29,7 @@ QStringList errorLines(const frmKelvaneProgrammer &w) {
 // What the next file dialog showed (empty title: no dialog came).
 struct DialogSeen {
     QString title;
-    QStringList filters;
+    QStringList types; // as the list shows them
     QString initialFile;
 };
 
@@ -44,7 +45,10 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200
         }
         auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         seen->title = dialog->windowTitle();
-        seen->filters = dialog->nameFilters();
+        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+            for (int i = 0; i < list->count(); ++i)
+                seen->types << list->itemText(i);
+        }
         seen->initialFile = dialog->directory().filePath(nameEdit ? nameEdit->text() : QString());
         if (fileName.isEmpty() || !nameEdit)
             return dialog->reject();
@@ -65,6 +69,8 @@ private slots:
     void defaultFilesAtStart();
     void fileErrors_data();
     void fileErrors();
+    void dialogCancelled_data();
+    void dialogCancelled();
     void saveLocationThroughDialog();
     void loadDisclaimerThroughDialog();
     void oddFilesAtStart_data();
@@ -158,19 +164,46 @@ void TestFileOps::fileErrors() {
     QVERIFY(!QFile::exists(folder.file("nowhere")));
 }
 
-void TestFileOps::saveLocationThroughDialog() {
+void TestFileOps::dialogCancelled_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("file"); // the dialog starts on
+    QTest::newRow("Load Location") << 0 << "Open Location Text" << "MyLocation.txt";
+    QTest::newRow("Save Location") << 1 << "Save Location Text" << "MyLocation.txt";
+    QTest::newRow("Load Disclaimer") << 2 << "Open Disclaimer Text" << "MyDisclaimer.txt";
+    QTest::newRow("Save Disclaimer") << 3 << "Save Disclaimer Text" << "MyDisclaimer.txt";
+}
+
+// Each file button's dialog: its title, the current file, and a type list that reads as the two
+// descriptions. Cancelled, it changes nothing.
+void TestFileOps::dialogCancelled() {
+    QFETCH(int, button);
+    QFETCH(QString, file);
     ProgramFolder folder;
     const auto w = openWindow(folder);
     const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    DialogSeen seen;
+    answerFileDialog(QString(), &seen);
+    QTest::mouseClick(w->cmdFileOps[button], Qt::LeftButton);
+    QTEST(seen.title, "title");
+    QCOMPARE(seen.types, QStringList({"(*.txt)", "All Files"}));
+    QCOMPARE(seen.initialFile, folder.file(file));
+    QCOMPARE(w->boxText(w->txtDisclaimer), QString("Put disclaimer information here\r\n"));
+    QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
+    QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), files);
+}
+
+void TestFileOps::saveLocationThroughDialog() {
+    ProgramFolder folder;
+    const auto w = openWindow(folder);
     const QString text = QString::fromUtf8("Joe's Arcade\r\n\xE2\x82\xAC"
                                            "1 Main St.\r\n");
     w->setBoxText(w->txtLocationInfo, text);
     DialogSeen seen;
     answerFileDialog("joes.txt", &seen);
     QTest::mouseClick(w->cmdFileOps[SaveLocation], Qt::LeftButton);
-    QCOMPARE(seen.title, QString("Save Location Text"));
-    QCOMPARE(seen.filters, QStringList({"(*.txt) (*.txt)", "All Files (*)"}));
-    QCOMPARE(seen.initialFile, folder.file("MyLocation.txt"));
     const QString chosen = QDir::toNativeSeparators(folder.file("joes.txt"));
     QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\x80"
                                                  "1 Main St.\r\n\r\n"));
@@ -190,16 +223,6 @@ void TestFileOps::saveLocationThroughDialog() {
 void TestFileOps::loadDisclaimerThroughDialog() {
     ProgramFolder folder;
     const auto w = openWindow(folder);
-    const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
-    DialogSeen cancelled;
-    answerFileDialog(QString(), &cancelled);
-    QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);
-    QCOMPARE(cancelled.title, QString("Open Disclaimer Text"));
-    QCOMPARE(cancelled.initialFile, folder.file("MyDisclaimer.txt"));
-    QCOMPARE(w->boxText(w->txtDisclaimer), QString("Put disclaimer information here\r\n"));
-    QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
-
     DialogSeen seen;
     answerFileDialog("StandardDisclaimer.txt", &seen);
     QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);

@@ -1,5 +1,4 @@
 // Windows-1252, the default ticket files and the conversion between box texts and file bytes.
-#include "textfiles/cp1252.h"
 #include "textfiles/textfiles.h"
 
 #include <QTest>
@@ -7,24 +6,11 @@
 class TestTextFiles : public QObject {
     Q_OBJECT
 private slots:
-    void cp1252EveryByteRoundTrips();
     void loadAndSave_data();
     void loadAndSave();
     void saveReplacesUnencodable_data();
     void saveReplacesUnencodable();
 };
-
-void TestTextFiles::cp1252EveryByteRoundTrips() {
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all += char(b);
-    const QString text = fromCp1252(all);
-    QCOMPARE(text.size(), 256);
-    QCOMPARE(toCp1252(text).value_or("<none>"), all);
-    // The five bytes Windows-1252 leaves open keep their number.
-    for (const int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
-        QCOMPARE(text.at(b).unicode(), char16_t(b));
-}
 
 // Files as saved, and files written by hand, by older programs or by modern editors: every line
 // counts, a last empty line (the break a save adds) is dropped. Files with CR LF breaks that end
