@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QThread>
 
 #include <ctime>
 
@@ -93,21 +92,6 @@ private slots:
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Timeout\r\n"));
         QTRY_COMPARE(rig.log(), QStringLiteral("ERROR: Timeout\r\n<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
         QCOMPARE(rig.w->ReplyBuffer[4], quint8(0x36));
-    }
-
-    // Only the awaited number of bytes is the reply; the rest of the same notification is free text.
-    void twoRepliesInOneNotification() {
-        LinkRig rig;
-        rig.open(LinkRig::awaitingReplies(), 3000);
-        rig.fault(QStringLiteral("delay:AC:0:100"));
-        rig.fault(QStringLiteral("stray:AC:0:4"));
-        // Keep the thread busy while all ten bytes fall due, so they reach the port together.
-        connect(rig.sim.get(), &SimDevice::frameReceived, rig.sim.get(), [] { QThread::msleep(300); });
-        QSignalSpy notifications(rig.w->ocxComm, &OcxComm::OnComm);
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
-        QCOMPARE(notifications.size(), 1);
-        QCOMPARE(rig.log(), QStringLiteral("<0x55><0x55><0x55><0x55><0xAC><0x00>  <0x00><0x00>6<0x01>"
-                                           "ERROR: Command\r\n"));
     }
 
     // A device talking without pause, a byte at a time: every byte is shown, in order, though the
