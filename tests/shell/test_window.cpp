@@ -284,9 +284,6 @@ private slots:
         const QImage icon = w->windowIcon().pixmap(64, 64).toImage();
         QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);     // rounded corner
         QCOMPARE(qAlpha(icon.pixel(32, 32)), 255); // the K's ground
-        // The three groups of option buttons are independent of each other.
-        QCOMPARE(w->optHardwareType[0]->parentWidget(), static_cast<QWidget *>(w.get()));
-        QCOMPARE(w->optPrinter[0]->parentWidget(), static_cast<QWidget *>(w->framePrinter));
 
         // The settings store list positions: "None" is 0, COMn is n (the port tests check each COMn).
         QCOMPARE(w->cboCommPort->count(), 13);
