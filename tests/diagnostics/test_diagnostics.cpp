@@ -125,23 +125,6 @@ private slots:
         QCOMPARE(rig.sim->frames()[0].payload, payload);
     }
 
-    // Memory bytes that happen to equal the comm-test or ticket command codes are data: the dump's
-    // reply still ends in " OK".
-    void dumpOfCommandLikeBytes() {
-        LinkRig rig;
-        rig.open(LinkRig::awaitingReplies(), 2000); // 256 bytes take 270 ms at 9600 baud
-        frmKelvaneProgrammer::setBoxText(rig.w->txtDisclaimer, QString::fromUtf8("\u00AB\u00A0"));
-        QCOMPARE(rig.w->TextSend(2), qint16(0)); // the device stores AB A0 at 300 hex
-        for (const char *address : {"300", "301"}) {
-            rig.w->txtDumpMemAddr->setText(QString::fromLatin1(address));
-            rig.w->txtDumpMemCnt->setText(QStringLiteral("1"));
-            click(rig, QStringLiteral("cmdDumpMemory"));
-            const QString data = QLatin1String(address) == QLatin1String("300") ? "<0xAB>" : "<0xA0>";
-            QCOMPARE(rig.log(),
-                     "<0xAE><0x00><0x00><0x00>  " + data + "<0xAE><0x00><0x00><0x00> OK\r\n\r\n\r\n");
-        }
-    }
-
     // The four-byte reply is awaited and checked where the device answers; the ticket that follows
     // is free text. The PIC16F877 answers nothing: the click returns at once.
     void auditTicket_data() {

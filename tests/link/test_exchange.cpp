@@ -1,10 +1,9 @@
 // One command exchange over a pseudo-terminal with the simulated device: echoes, failures in each
-// phase, late bytes, a port lost mid-exchange and closing the window while an exchange waits.
+// phase, late bytes and a port lost mid-exchange (closing while an exchange waits: test_startup).
 #include "linkrig.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-#include <QThread>
 
 #include <ctime>
 
@@ -95,21 +94,6 @@ private slots:
         QCOMPARE(rig.w->ReplyBuffer[4], quint8(0x36));
     }
 
-    // Only the awaited number of bytes is the reply; the rest of the same notification is free text.
-    void twoRepliesInOneNotification() {
-        LinkRig rig;
-        rig.open(LinkRig::awaitingReplies(), 3000);
-        rig.fault(QStringLiteral("delay:AC:0:100"));
-        rig.fault(QStringLiteral("stray:AC:0:4"));
-        // Keep the thread busy while all ten bytes fall due, so they reach the port together.
-        connect(rig.sim.get(), &SimDevice::frameReceived, rig.sim.get(), [] { QThread::msleep(300); });
-        QSignalSpy notifications(rig.w->ocxComm, &OcxComm::OnComm);
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
-        QCOMPARE(notifications.size(), 1);
-        QCOMPARE(rig.log(), QStringLiteral("<0x55><0x55><0x55><0x55><0xAC><0x00>  <0x00><0x00>6<0x01>"
-                                           "ERROR: Command\r\n"));
-    }
-
     // A device talking without pause, a byte at a time: every byte is shown, in order, though the
     // window takes them in batches; a command afterwards gets its own reply.
     void talkativeDevice() {
@@ -179,26 +163,6 @@ private slots:
                  logAfter +
                      QStringLiteral("ERROR: Communications port not open - choose the port again in the Comm "
                                     "Port list\r\n"));
-    }
-
-    // Closing the window while an exchange waits ends the wait; shut-down still saves the settings.
-    void closingWhileWaiting() {
-        LinkRig rig;
-        rig.open(LinkRig::awaitingReplies(), 0);
-        rig.w->show();
-        rig.fault(QStringLiteral("silence:AC"));
-        rig.w->txtDumpMemAddr->setText(QStringLiteral("1A2"));
-        QTimer::singleShot(100, rig.w.get(), [&] { rig.w->close(); });
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
-        QVERIFY(clock.elapsed() < 2000);
-        QVERIFY(!rig.w->isVisible());
-        QVERIFY(!rig.w->ocxTimer->isActive());
-        QVERIFY(!rig.log().contains(QStringLiteral("Timeout")));
-        QCOMPARE(rig.setting(QStringLiteral("DumpMemAddr")), QStringLiteral("1A2"));
-        // Nothing more goes to the device once the window has closed.
-        QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
     }
 };
 

@@ -41,133 +41,6 @@ QByteArray handEdited() {
 
 } // namespace
 
-class TestCodeWindows : public QObject {
-    Q_OBJECT
-private slots:
-    void read_data();
-    void read();
-    void write_data();
-    void write();
-    void createThenFailedWrites();
-    void oneStepMatchesKeyByKey_data();
-    void oneStepMatchesKeyByKey();
-    void unreadableNeverReplaced_data();
-    void unreadableNeverReplaced();
-    void settingsFileName_data();
-    void settingsFileName();
-};
-
-void TestCodeWindows::read_data() {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<qint64>("number");
-    const auto row = [](const char *name, const QString &key, const QString &text, qint64 number) {
-        QTest::newRow(name) << key << text << number;
-    };
-    const qint64 none = 77; // the default given to every number read
-    row("blanks and tab around name and value", "GameNumber0", "1234", 1234);
-    row("other case, double quotes removed", "Bonus0", "1.50", 1);
-    row("single quotes keep the blanks inside", "Bonus1", "  6000 ", 6000);
-    row("unmatched quotes stay", "Bonus2", "\"50.00'", none);
-    row("empty value is not the default", "Bonus3", "", none);
-    row("indented comment", "DumpMemAddr", "<default>", none);
-    row("missing key", "DebugOptions", "<default>", none);
-    row("line without =", "NoEquals", "<default>", none);
-    row("key of the other section", "CommBaudRate", "<default>", none);
-    row("duplicate section: the first wins", "GameNumber1", "<default>", none);
-    row("duplicate key: the first wins", "gamenumber0", "1234", 1234);
-    row("leading digits only", "Options", "12abc", 12);
-    row("tab and minus sign", "PrinterType", "-3", -3);
-    row("quoted number", "CommPort", "7", 7);
-    row("held at the upper limit", "Huge", "99999999999999999999999", std::numeric_limits<qint64>::max());
-    row("longer than 254 characters, read in full", "Long", QString::fromLatin1(LongValue), none);
-    row("system 8-bit encoding", "Place", QString::fromUtf8("Z\xC3\xBCrich"), none);
-}
-
-void TestCodeWindows::read() {
-    QFETCH(QString, key);
-    QFETCH(QString, text);
-    QFETCH(qint64, number);
-    const ProgramFolder folder;
-    folder.write("KelvaneProgrammer.ini", handEdited());
-    QCOMPARE(ProfileStringGet(Settings, key, "<default>", folder.ini()), text);
-    QCOMPARE(ProfileIntGet(Settings, key, 77, folder.ini()), number);
-}
-
-void TestCodeWindows::write_data() {
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("after");
-    const auto row = [](const char *name, const QByteArray &before, const QString &key, const QString &value,
-                        const QByteArray &after) { QTest::newRow(name) << before << key << value << after; };
-
-    // Lines nobody writes keep their bytes, whatever they are (Latin-1, lone LF, odd spacing).
-    const QByteArray odd =
-        "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 \n\t\r\nBonus0=1.00\r\n\r\n[Other]\r\n";
-    row("replace a value, other lines untouched", odd, "bonus0", "2.50",
-        "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 \n\t\r\nBonus0=2.50\r\n\r\n[Other]\r\n");
-    row("new key after the section's last key, before the blank line", odd, "CommPort", "1",
-        "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 \n\t\r\nBonus0=1.00\r\nCommPort=1\r\n\r\n[Other]\r\n");
-    row("new key in a section without keys goes under its header", "[Settings]\r\n\r\n[Other]\r\n", "A", "1",
-        "[Settings]\r\nA=1\r\n\r\n[Other]\r\n");
-    row("new key after a last line without line break", "[Settings]\r\nB=3", "A", "1",
-        "[Settings]\r\nB=3\r\nA=1\r\n");
-    row("new section at the end", "[Other]\r\nX=1\r\n", "A", "1", "[Other]\r\nX=1\r\n[Settings]\r\nA=1\r\n");
-    row("new section after a last line without line break", "; only a comment", "A", "1",
-        "; only a comment\r\n[Settings]\r\nA=1\r\n");
-    row("only the first of duplicate keys", "[Settings]\r\nA=1\r\na=2\r\n", "A", "3",
-        "[Settings]\r\nA=3\r\na=2\r\n");
-    row("commented key is not the key", "[Settings]\r\n;A=1\r\n", "A", "2", "[Settings]\r\nA=2\r\n;A=1\r\n");
-    row("UTF-8 mark kept", "\xEF\xBB\xBF[Settings]\r\nA=1\r\n", "A", "2",
-        "\xEF\xBB\xBF[Settings]\r\nA=2\r\n");
-    // Values that reading would change are quoted so they read back as given.
-    row("blanks inside need nothing", "", "A", "My Texts/a b", "[Settings]\r\nA=My Texts/a b\r\n");
-    row("leading blank is protected", "", "A", " 12", "[Settings]\r\nA=\" 12\"\r\n");
-    row("surrounding quotes are protected", "", "A", "\"x\"", "[Settings]\r\nA=\"\"x\"\"\r\n");
-    row("longer than 254", "", "A", QString(400, u'9'), "[Settings]\r\nA=" + QByteArray(400, '9') + "\r\n");
-    row("non-ASCII in the system encoding", "", "A", QString::fromUtf8("Z\xC3\xBCrich"),
-        "[Settings]\r\nA=Z\xC3\xBCrich\r\n");
-}
-
-void TestCodeWindows::write() {
-    QFETCH(QByteArray, before);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QFETCH(QByteArray, after);
-    const ProgramFolder folder;
-    folder.write("KelvaneProgrammer.ini", before);
-    QVERIFY(ProfileStringWrite(Settings, key, value, folder.ini()));
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), after);
-    QCOMPARE(ProfileStringGet(Settings, key, "<default>", folder.ini()), value);
-}
-
-// The first write creates the file; writes that fail (names that cannot be stored, a disk that
-// fills up while the new file is written) leave it whole, and nothing else is left behind.
-void TestCodeWindows::createThenFailedWrites() {
-    const ProgramFolder folder;
-    const QString ini = folder.ini();
-    QCOMPARE(ProfileStringGet(Settings, "Bonus0", "1.00", ini), QString("1.00"));
-    QCOMPARE(ProfileIntGet(Settings, "CommPort", 1, ini), qint64(1));
-    QVERIFY(!QFile::exists(ini)); // reading does not create it
-    QVERIFY(ProfileStringWrite(Settings, "CommPort", "1", ini));
-    QVERIFY(ProfileStringWrite(Settings, "CommBaudRate", "0", ini));
-    const QByteArray created = "[Settings]\r\nCommPort=1\r\nCommBaudRate=0\r\n";
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), created);
-
-    QVERIFY(!ProfileStringWrite(Settings, "CommPort", "two\r\nlines", ini));
-    QVERIFY(!ProfileStringWrite(Settings, "A=B", "1", ini));
-    QVERIFY(!ProfileStringWrite(Settings, ";A", "1", ini));
-    QVERIFY(!ProfileStringWrite(Settings, "", "1", ini));
-    QVERIFY(!ProfileStringWrite("Set]tings", "A", "1", ini));
-    {
-        const FileSizeLimit full(100);
-        QVERIFY(!ProfileStringWrite(Settings, "LocationFileName", QString(500, u'a'), ini));
-    }
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), created);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"KelvaneProgrammer.ini"});
-}
-
 namespace {
 
 // The reference: today's key-by-key writes, each one profileWithValue on the file as the last left it.
@@ -189,146 +62,266 @@ ProfileValues shutDownValues() {
 
 } // namespace
 
-// The one-step writer leaves exactly the bytes the key-by-key writes leave: same places, same
-// spelling, every other line kept. Hand-made files first, then random ones.
-void TestCodeWindows::oneStepMatchesKeyByKey_data() {
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<ProfileValues>("values");
-    const ProfileValues shutDown = shutDownValues();
-    const ProfileValues port = {{"CommPort", "3"}, {"CommBaudRate", "1"}};
-    const ProfileValues mixed = {
-        {"bonus0", "x"},          {"New1", "1"}, {"A=B", "refused"}, {"BONUS0", "again"},
-        {"New2", "two\r\nlines"}, {"New3", "3"}, {"Options", ""}};
-    const QList<std::pair<const char *, QByteArray>> files = {
-        {"no file", QByteArray()},
-        {"hand edited", handEdited()},
-        {"first run", "[Settings]\r\nCommPort=1\r\nCommBaudRate=0\r\n"},
-        {"section without keys, last line", "[Other]\r\nX=1\r\n[settings]"},
-        {"last key without line break", "[Settings]\r\nOptions=3"},
-        {"last line a key to rewrite, no break", "[Settings]\r\nA=1\r\nBonus3=9"},
-        {"no section, no final break", "; only a comment"},
-        {"lone CR and LF, blank lines, later sections",
-         "\xEF\xBB\xBF[Settings]\rOptions=1\n\n  gamenumber2 = 7 "
-         "\r\n\r\n[Other]\r\nBonus0=1\r\n[Settings]\r\nBonus1=2\r\n"},
-    };
-    for (const auto &[name, bytes] : files) {
-        QTest::addRow("%s, shut-down keys", name) << bytes << shutDown;
-        QTest::addRow("%s, port keys", name) << bytes << port;
-        QTest::addRow("%s, repeated, refused and new keys", name) << bytes << mixed;
+class TestCodeWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void read_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("number");
+        const auto row = [](const char *name, const QString &key, const QString &text, qint64 number) {
+            QTest::newRow(name) << key << text << number;
+        };
+        const qint64 none = 77; // the default given to every number read
+        row("blanks and tab around name and value", "GameNumber0", "1234", 1234);
+        row("other case, double quotes removed", "Bonus0", "1.50", 1);
+        row("single quotes keep the blanks inside", "Bonus1", "  6000 ", 6000);
+        row("unmatched quotes stay", "Bonus2", "\"50.00'", none);
+        row("empty value is not the default", "Bonus3", "", none);
+        row("indented comment", "DumpMemAddr", "<default>", none);
+        row("missing key", "DebugOptions", "<default>", none);
+        row("line without =", "NoEquals", "<default>", none);
+        row("key of the other section", "CommBaudRate", "<default>", none);
+        row("duplicate section: the first wins", "GameNumber1", "<default>", none);
+        row("duplicate key: the first wins", "gamenumber0", "1234", 1234);
+        row("leading digits only", "Options", "12abc", 12);
+        row("tab and minus sign", "PrinterType", "-3", -3);
+        row("quoted number", "CommPort", "7", 7);
+        row("held at the upper limit", "Huge", "99999999999999999999999", std::numeric_limits<qint64>::max());
+        row("longer than 254 characters, read in full", "Long", QString::fromLatin1(LongValue), none);
+        row("system 8-bit encoding", "Place", QString::fromUtf8("Z\xC3\xBCrich"), none);
     }
 
-    // Random files from lines that matter to the parser, with random key lists.
-    const QList<QByteArray> pieces = {"[Settings]",   "[settings ]",       "[Other]",    "Options=1",
-                                      " bonus0 = 2 ", "GameNumber1=\"x\"", ";Options=9", "",
-                                      "junk",         "New1=old",          "CommPort=4", "=5",
-                                      "[Set"};
-    const QList<QByteArray> breaks = {"\r\n", "\r", "\n", ""};
-    const QStringList keys = {"Options", "BONUS0", "GameNumber1", "New1", "New2", "CommPort", "bad=key"};
-    QRandomGenerator random(7);
-    for (int n = 0; n < 300; ++n) {
-        QByteArray bytes;
-        const int lines = random.bounded(10);
-        for (int i = 0; i < lines; ++i)
-            bytes += pieces[random.bounded(pieces.size())] + breaks[random.bounded(i + 1 == lines ? 4 : 3)];
-        ProfileValues values;
-        const int count = 1 + random.bounded(6);
-        for (int i = 0; i < count; ++i)
-            values.append({keys[random.bounded(keys.size())], QString::number(random.bounded(100))});
-        QTest::addRow("random %d", n) << bytes << values;
+    void read() {
+        QFETCH(QString, key);
+        const ProgramFolder folder;
+        folder.write("KelvaneProgrammer.ini", handEdited());
+        QTEST(ProfileStringGet(Settings, key, "<default>", folder.ini()), "text");
+        QTEST(ProfileIntGet(Settings, key, 77, folder.ini()), "number");
     }
-}
 
-void TestCodeWindows::oneStepMatchesKeyByKey() {
-    QFETCH(QByteArray, before);
-    QFETCH(ProfileValues, values);
-    const QByteArray expected = keyByKey(before, values);
-    QCOMPARE(profileWithValues(before, Settings, values).value_or("<refused>"), expected);
+    void write_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        const auto row = [](const char *name, const QByteArray &before, const QString &key,
+                            const QString &value, const QByteArray &after) {
+            QTest::newRow(name) << before << key << value << after;
+        };
 
-    // The same through the file, and read back once as start-up does.
-    const ProgramFolder folder;
-    if (!QByteArray(QTest::currentDataTag()).startsWith("no file"))
+        // Lines nobody writes keep their bytes, whatever they are (Latin-1, lone LF, odd spacing).
+        const QByteArray odd =
+            "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 \n\t\r\nBonus0=1.00\r\n\r\n[Other]\r\n";
+        row("replace a value, other lines untouched", odd, "bonus0", "2.50",
+            "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 \n\t\r\nBonus0=2.50\r\n\r\n[Other]\r\n");
+        row("new key after the section's last key, before the blank line", odd, "CommPort", "1",
+            "; caf\xE9 \xFF\r\n[Settings]\r\n  Options = 3 "
+            "\n\t\r\nBonus0=1.00\r\nCommPort=1\r\n\r\n[Other]\r\n");
+        row("new key in a section without keys goes under its header", "[Settings]\r\n\r\n[Other]\r\n", "A",
+            "1", "[Settings]\r\nA=1\r\n\r\n[Other]\r\n");
+        row("new key after a last line without line break", "[Settings]\r\nB=3", "A", "1",
+            "[Settings]\r\nB=3\r\nA=1\r\n");
+        row("new section at the end", "[Other]\r\nX=1\r\n", "A", "1",
+            "[Other]\r\nX=1\r\n[Settings]\r\nA=1\r\n");
+        row("new section after a last line without line break", "; only a comment", "A", "1",
+            "; only a comment\r\n[Settings]\r\nA=1\r\n");
+        row("only the first of duplicate keys", "[Settings]\r\nA=1\r\na=2\r\n", "A", "3",
+            "[Settings]\r\nA=3\r\na=2\r\n");
+        row("commented key is not the key", "[Settings]\r\n;A=1\r\n", "A", "2",
+            "[Settings]\r\nA=2\r\n;A=1\r\n");
+        row("UTF-8 mark kept", "\xEF\xBB\xBF[Settings]\r\nA=1\r\n", "A", "2",
+            "\xEF\xBB\xBF[Settings]\r\nA=2\r\n");
+        // Values that reading would change are quoted so they read back as given.
+        row("blanks inside need nothing", "", "A", "My Texts/a b", "[Settings]\r\nA=My Texts/a b\r\n");
+        row("leading blank is protected", "", "A", " 12", "[Settings]\r\nA=\" 12\"\r\n");
+        row("surrounding quotes are protected", "", "A", "\"x\"", "[Settings]\r\nA=\"\"x\"\"\r\n");
+        row("longer than 254", "", "A", QString(400, u'9'),
+            "[Settings]\r\nA=" + QByteArray(400, '9') + "\r\n");
+        row("non-ASCII in the system encoding", "", "A", QString::fromUtf8("Z\xC3\xBCrich"),
+            "[Settings]\r\nA=Z\xC3\xBCrich\r\n");
+    }
+
+    void write() {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        const ProgramFolder folder;
         folder.write("KelvaneProgrammer.ini", before);
-    QStringList refused;
-    QVERIFY(ProfileStringsWrite(Settings, values, folder.ini(), nullptr, &refused));
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), expected);
-    const QHash<QString, QString> stored = profileSectionValues(expected, Settings);
-    // A settled value is one that writing again would not change.
-    QHash<QString, QString> settled;
-    const QHash<QString, QString> storedBefore = profileSectionValues(before, Settings, &settled);
-    for (const QString &key : {"options", "bonus0", "gamenumber1", "new1", "commport", "gamenumber2"})
-        QCOMPARE(storedBefore.value(key, "<missing>"),
-                 profileValue(before, Settings, key).value_or("<missing>"));
-    for (auto it = settled.cbegin(); it != settled.cend(); ++it)
-        QCOMPARE(profileWithValue(before, Settings, it.key(), it.value()).value_or("<refused>"), before);
-    for (const auto &[key, value] : values) {
-        if (refused.contains(key))
-            continue;
-        QCOMPARE(stored.value(key.toCaseFolded(), "<missing>"),
-                 profileValue(expected, Settings, key).value_or("<missing>"));
+        QVERIFY(ProfileStringWrite(Settings, key, value, folder.ini()));
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), after);
+        QCOMPARE(ProfileStringGet(Settings, key, "<default>", folder.ini()), value);
     }
-}
 
-// A settings file that exists but cannot be read is never replaced, neither at once nor later.
-void TestCodeWindows::unreadableNeverReplaced_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("a folder") << "folder";
-    QTest::newRow("no read permission") << "unreadable";
-    QTest::newRow("a pipe") << "fifo";
-}
+    // The first write creates the file; writes that fail (names that cannot be stored, a disk that
+    // fills up while the new file is written) leave it whole, and nothing else is left behind.
+    void createThenFailedWrites() {
+        const ProgramFolder folder;
+        const QString ini = folder.ini();
+        QCOMPARE(ProfileStringGet(Settings, "Bonus0", "1.00", ini), QString("1.00"));
+        QCOMPARE(ProfileIntGet(Settings, "CommPort", 1, ini), qint64(1));
+        QVERIFY(!QFile::exists(ini)); // reading does not create it
+        QVERIFY(ProfileStringWrite(Settings, "CommPort", "1", ini));
+        QVERIFY(ProfileStringWrite(Settings, "CommBaudRate", "0", ini));
+        const QByteArray created = "[Settings]\r\nCommPort=1\r\nCommBaudRate=0\r\n";
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), created);
 
-void TestCodeWindows::unreadableNeverReplaced() {
-    QFETCH(QString, kind);
-    const ProgramFolder folder;
-    const QString ini = folder.ini();
-    if (kind == "folder") {
-        QVERIFY(QDir().mkdir(ini));
-    } else if (kind == "fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
-    } else {
-        folder.write("KelvaneProgrammer.ini", "[Settings]\r\nOptions=3\r\n");
-        QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
-        AsOrdinaryUser::own(folder.path());
-        AsOrdinaryUser::own(ini);
+        QVERIFY(!ProfileStringWrite(Settings, "CommPort", "two\r\nlines", ini));
+        QVERIFY(!ProfileStringWrite(Settings, "A=B", "1", ini));
+        QVERIFY(!ProfileStringWrite(Settings, ";A", "1", ini));
+        QVERIFY(!ProfileStringWrite(Settings, "", "1", ini));
+        QVERIFY(!ProfileStringWrite("Set]tings", "A", "1", ini));
+        {
+            const FileSizeLimit full(100);
+            QVERIFY(!ProfileStringWrite(Settings, "LocationFileName", QString(500, u'a'), ini));
+        }
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), created);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"KelvaneProgrammer.ini"});
     }
-    {
-        std::optional<AsOrdinaryUser> user;
-        if (kind == "unreadable")
-            user.emplace();
-        QString error;
-        QVERIFY(!ProfileStringsWrite(Settings, shutDownValues(), ini, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!profileFileBytes(ini));
-        QCOMPARE(ProfileIntGet(Settings, "Options", 77, ini), qint64(77));
+
+    // The one-step writer leaves exactly the bytes the key-by-key writes leave: same places, same
+    // spelling, every other line kept. Hand-made files first, then random ones.
+    void oneStepMatchesKeyByKey_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<ProfileValues>("values");
+        const ProfileValues shutDown = shutDownValues();
+        const ProfileValues port = {{"CommPort", "3"}, {"CommBaudRate", "1"}};
+        const ProfileValues mixed = {
+            {"bonus0", "x"},          {"New1", "1"}, {"A=B", "refused"}, {"BONUS0", "again"},
+            {"New2", "two\r\nlines"}, {"New3", "3"}, {"Options", ""}};
+        const QList<std::pair<const char *, QByteArray>> files = {
+            {"no file", QByteArray()},
+            {"hand edited", handEdited()},
+            {"first run", "[Settings]\r\nCommPort=1\r\nCommBaudRate=0\r\n"},
+            {"section without keys, last line", "[Other]\r\nX=1\r\n[settings]"},
+            {"last key without line break", "[Settings]\r\nOptions=3"},
+            {"last line a key to rewrite, no break", "[Settings]\r\nA=1\r\nBonus3=9"},
+            {"no section, no final break", "; only a comment"},
+            {"lone CR and LF, blank lines, later sections",
+             "\xEF\xBB\xBF[Settings]\rOptions=1\n\n  gamenumber2 = 7 "
+             "\r\n\r\n[Other]\r\nBonus0=1\r\n[Settings]\r\nBonus1=2\r\n"},
+        };
+        for (const auto &[name, bytes] : files) {
+            QTest::addRow("%s, shut-down keys", name) << bytes << shutDown;
+            QTest::addRow("%s, port keys", name) << bytes << port;
+            QTest::addRow("%s, repeated, refused and new keys", name) << bytes << mixed;
+        }
+
+        // Random files from lines that matter to the parser, with random key lists.
+        const QList<QByteArray> pieces = {"[Settings]",   "[settings ]",       "[Other]",    "Options=1",
+                                          " bonus0 = 2 ", "GameNumber1=\"x\"", ";Options=9", "",
+                                          "junk",         "New1=old",          "CommPort=4", "=5",
+                                          "[Set"};
+        const QList<QByteArray> breaks = {"\r\n", "\r", "\n", ""};
+        const QStringList keys = {"Options", "BONUS0", "GameNumber1", "New1", "New2", "CommPort", "bad=key"};
+        QRandomGenerator random(7);
+        for (int n = 0; n < 300; ++n) {
+            QByteArray bytes;
+            const int lines = random.bounded(10);
+            for (int i = 0; i < lines; ++i)
+                bytes +=
+                    pieces[random.bounded(pieces.size())] + breaks[random.bounded(i + 1 == lines ? 4 : 3)];
+            ProfileValues values;
+            const int count = 1 + random.bounded(6);
+            for (int i = 0; i < count; ++i)
+                values.append({keys[random.bounded(keys.size())], QString::number(random.bounded(100))});
+            QTest::addRow("random %d", n) << bytes << values;
+        }
     }
-    const QFileInfo info(ini);
-    QVERIFY(kind == "folder" ? info.isDir() : kind == "fifo" ? !info.isFile() : info.size() == 23);
-    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
-}
 
-void TestCodeWindows::settingsFileName_data() {
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("settings");
-    QTest::newRow("plain") << "KelvaneProgrammer"
-                           << "KelvaneProgrammer.ini";
-    QTest::newRow("Windows") << "KelvaneProgrammer.exe"
-                             << "KelvaneProgrammer.ini";
-    QTest::newRow("upper-case EXE") << "KelvaneProgrammer.EXE"
-                                    << "KelvaneProgrammer.ini";
-    QTest::newRow("a dot in the name") << "KelvaneProgrammer.v2"
-                                       << "KelvaneProgrammer.v2.ini";
-    QTest::newRow("version") << "KelvaneProgrammer-3.2.1"
-                             << "KelvaneProgrammer-3.2.1.ini";
-    QTest::newRow("version, Windows") << "KelvaneProgrammer-3.2.1.exe"
-                                      << "KelvaneProgrammer-3.2.1.ini";
-    QTest::newRow("only .exe in the middle") << "Kelvane.exe.old"
-                                             << "Kelvane.exe.old.ini";
-}
+    void oneStepMatchesKeyByKey() {
+        QFETCH(QByteArray, before);
+        QFETCH(ProfileValues, values);
+        const QByteArray expected = keyByKey(before, values);
+        QCOMPARE(profileWithValues(before, Settings, values).value_or("<refused>"), expected);
 
-void TestCodeWindows::settingsFileName() {
-    QFETCH(QString, program);
-    QFETCH(QString, settings);
-    QCOMPARE(settingsFileNameFor(program), settings);
-}
+        // The same through the file, and read back once as start-up does.
+        const ProgramFolder folder;
+        if (!QByteArray(QTest::currentDataTag()).startsWith("no file"))
+            folder.write("KelvaneProgrammer.ini", before);
+        QStringList refused;
+        QVERIFY(ProfileStringsWrite(Settings, values, folder.ini(), nullptr, &refused));
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), expected);
+        const QHash<QString, QString> stored = profileSectionValues(expected, Settings);
+        // A settled value is one that writing again would not change.
+        QHash<QString, QString> settled;
+        const QHash<QString, QString> storedBefore = profileSectionValues(before, Settings, &settled);
+        for (const QString &key : {"options", "bonus0", "gamenumber1", "new1", "commport", "gamenumber2"})
+            QCOMPARE(storedBefore.value(key, "<missing>"),
+                     profileValue(before, Settings, key).value_or("<missing>"));
+        for (auto it = settled.cbegin(); it != settled.cend(); ++it)
+            QCOMPARE(profileWithValue(before, Settings, it.key(), it.value()).value_or("<refused>"), before);
+        for (const auto &[key, value] : values) {
+            if (refused.contains(key))
+                continue;
+            QCOMPARE(stored.value(key.toCaseFolded(), "<missing>"),
+                     profileValue(expected, Settings, key).value_or("<missing>"));
+        }
+    }
+
+    // A settings file that exists but cannot be read is never replaced, neither at once nor later.
+    void unreadableNeverReplaced_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a folder") << "folder";
+        QTest::newRow("no read permission") << "unreadable";
+        QTest::newRow("a pipe") << "fifo";
+    }
+
+    void unreadableNeverReplaced() {
+        QFETCH(QString, kind);
+        const ProgramFolder folder;
+        const QString ini = folder.ini();
+        if (kind == "folder") {
+            QVERIFY(QDir().mkdir(ini));
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+        } else {
+            folder.write("KelvaneProgrammer.ini", "[Settings]\r\nOptions=3\r\n");
+            QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
+            AsOrdinaryUser::own(folder.path());
+            AsOrdinaryUser::own(ini);
+        }
+        {
+            std::optional<AsOrdinaryUser> user;
+            if (kind == "unreadable")
+                user.emplace();
+            QString error;
+            QVERIFY(!ProfileStringsWrite(Settings, shutDownValues(), ini, &error));
+            QVERIFY(!error.isEmpty());
+            QVERIFY(!profileFileBytes(ini));
+            QCOMPARE(ProfileIntGet(Settings, "Options", 77, ini), qint64(77));
+        }
+        const QFileInfo info(ini);
+        QVERIFY(kind == "folder" ? info.isDir() : kind == "fifo" ? !info.isFile() : info.size() == 23);
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void settingsFileName_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("plain") << "KelvaneProgrammer"
+                               << "KelvaneProgrammer.ini";
+        QTest::newRow("Windows") << "KelvaneProgrammer.exe"
+                                 << "KelvaneProgrammer.ini";
+        QTest::newRow("upper-case EXE") << "KelvaneProgrammer.EXE"
+                                        << "KelvaneProgrammer.ini";
+        QTest::newRow("a dot in the name") << "KelvaneProgrammer.v2"
+                                           << "KelvaneProgrammer.v2.ini";
+        QTest::newRow("version") << "KelvaneProgrammer-3.2.1"
+                                 << "KelvaneProgrammer-3.2.1.ini";
+        QTest::newRow("version, Windows") << "KelvaneProgrammer-3.2.1.exe"
+                                          << "KelvaneProgrammer-3.2.1.ini";
+        QTest::newRow("only .exe in the middle") << "Kelvane.exe.old"
+                                                 << "Kelvane.exe.old.ini";
+    }
+
+    void settingsFileName() {
+        QFETCH(QString, program);
+        QTEST(settingsFileNameFor(program), "settings");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCodeWindows)
 #include "test_codewindows.moc"

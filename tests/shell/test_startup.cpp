@@ -96,371 +96,357 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void storedValues_data();
-    void storedValues();
-    void firstRunThenClose_data();
-    void firstRunThenClose();
-    void repickLostPort();
-    void closeWhileWaiting_data();
-    void closeWhileWaiting();
-    void failedSaveRefusesCloseOnce_data();
-    void failedSaveRefusesCloseOnce();
-    void killedDuringShutDown();
-    void settingsReadOnce();
-    void settingsFileFollowsWholeName();
-    void unreadableSettingsKept();
-};
-
-void TestStartup::storedValues_data() {
-    QTest::addColumn<QStringList>("settings"); // no lines: no settings file at all
-    // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate list positions, Debug frame shown.
-    QTest::addColumn<QList<int>>("expected");
-    const auto row = [](const char *name, const QStringList &settings, const QList<int> &expected) {
-        QTest::newRow(name) << settings << expected;
-    };
-    const QList<int> defaults = {0, 0, 0, 0, 1, 0, 0};
-    row("no file", {}, defaults);
-    row("debug 1", {"DebugOptions=1"}, {0, 0, 0, 0, 1, 0, 1});
-    row("debug -1", {"DebugOptions=-1"}, {0, 0, 0, 0, 1, 0, 1});
-    // The boxes follow the bits, after the option rules have had their say.
-    row("options 137", {"Options=137"}, {137, 0, 0, 0, 1, 0, 0});
-    row("hidden Use Bonus kept", {"Options=4"}, {4, 0, 0, 0, 1, 0, 0});
-    row("printer 6", {"PrinterType=6"}, {0, 6, 0, 0, 1, 0, 0});
-    row("pic16 forces 1200", {"HardwareType=0", "PrinterBaudRate=1", "CommBaudRate=1"}, defaults);
-    row("pic18 keeps 9600", {"HardwareType=1", "PrinterBaudRate=1", "CommBaudRate=1"}, {0, 0, 1, 1, 1, 1, 0});
-    row("port none", {"CommPort=0"}, {0, 0, 0, 0, 0, 0, 0});
-    // Values the program does not know fall back to the key's default.
-    row("options 300", {"Options=300"}, defaults);
-    row("options -1", {"Options=-1"}, defaults);
-    row("printer 9", {"PrinterType=9"}, defaults);
-    row("printer -1", {"PrinterType=-1"}, defaults);
-    row("printer rate 2", {"HardwareType=1", "PrinterBaudRate=2"}, {0, 0, 0, 1, 1, 0, 0});
-    row("hardware 2", {"HardwareType=2"}, defaults);
-    row("comm rate 7", {"HardwareType=1", "CommBaudRate=7"}, {0, 0, 0, 1, 1, 0, 0});
-    row("port 20", {"CommPort=20"}, defaults);
-    row("port -3", {"CommPort=-3"}, defaults);
-    row("port 65537", {"CommPort=65537"}, defaults);
-    row("debug 65536", {"DebugOptions=65536"}, defaults);
-}
-
-void TestStartup::storedValues() {
-    QFETCH(QStringList, settings);
-    QFETCH(QList<int>, expected);
-    const bool debug = expected[6];
-    // The dump fields are read only when the Debug frame shows; otherwise exit writes their initial 0.
-    const QString dumpAddr = debug ? QStringLiteral("1F00") : QStringLiteral("0");
-    // A value stored empty stays empty, not the default, though the bonus frame never shows.
-    const QString bonus2 = settings.isEmpty() ? QStringLiteral("50.00") : QString();
-
-    ProgramFolder folder;
-    if (!settings.isEmpty())
-        folder.writeSettings(settings << QStringLiteral("DumpMemAddr=1F00") << QStringLiteral("Bonus2="));
-    const auto sim = startSim(folder);
-    QVERIFY(sim->isRunning());
-    const auto w = openWindow(folder);
-
-    QList<int> state = {w->Options, w->PrinterType, w->PrinterBaudRate, w->HardwareType};
-    state << w->cboCommPort->currentIndex() << w->cboCommBaudRate->currentIndex()
-          << w->frameDebug->isVisibleTo(w.get());
-    QCOMPARE(state, expected);
-    // The controls show the same choices.
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(w->chkOptions[i]->isChecked(), bool(w->Options & (1 << i)));
-    QVERIFY(w->optPrinter[w->PrinterType]->isChecked());
-    QVERIFY(w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
-    QVERIFY(w->optHardwareType[w->HardwareType]->isChecked());
-    QCOMPARE(w->size(), QSize(827, debug ? 651 : 568));
-    QCOMPARE(w->txtDumpMemAddr->text(), dumpAddr);
-    QCOMPARE(w->txtBonus[2]->text(), bonus2);
-    QVERIFY(w->frameBonus->isHidden() && w->chkSend[5]->isHidden() && w->chkOptions[2]->isHidden());
-    // Loading ticks send boxes through the change handlers; the window still opens with none ticked.
-    for (const QCheckBox *box : std::as_const(w->chkSend))
-        QVERIFY(!box->isChecked());
-
-    // Shut-down writes what the window settled on.
-    w->txtDumpMemCnt->setText(QStringLiteral("16"));
-    w->close();
-    const QStringList keys = {"Options", "PrinterType", "PrinterBaudRate", "HardwareType"};
-    for (int i = 0; i < keys.size(); ++i)
-        QCOMPARE(storedValue(folder, keys[i]), QString::number(expected[i]));
-    QCOMPARE(storedValue(folder, "DumpMemAddr"), dumpAddr);
-    QCOMPARE(storedValue(folder, "DumpMemCnt"), QStringLiteral("16"));
-    QCOMPARE(storedValue(folder, "Bonus2"), bonus2);
-}
-
-void TestStartup::firstRunThenClose_data() {
-    QTest::addColumn<bool>("closeBox");
-    QTest::addColumn<bool>("programFirst"); // a run leaves the hidden "Programming Kelvane" window
-    QTest::newRow("Exit button") << false << false;
-    QTest::newRow("close box") << true << false;
-    QTest::newRow("after a programming run") << false << true;
-}
-
-void TestStartup::firstRunThenClose() {
-    QFETCH(bool, closeBox);
-    QFETCH(bool, programFirst);
-    ProgramFolder folder;
-    const auto sim = startSim(folder);
-    QVERIFY(sim->isRunning());
-    const auto w = openWindow(folder);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    // Start-up notes the port it opened; the reply timer stays off until an exchange waits.
-    QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")),
-             settingsFile({"CommPort=1", "CommBaudRate=0"}));
-    QCOMPARE(w->ocxTimer->interval(), 5000);
-    QVERIFY(!w->ocxTimer->isActive());
-
-    QPointer<frmProgramming> leftOver;
-    if (programFirst) {
-        QTest::mouseClick(w->cmdProgram, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains(QLatin1String("Complete")), 10000);
-        leftOver = w->programmingWindow();
-        QVERIFY(leftOver && !leftOver->isVisible());
-        QCOMPARE(leftOver->windowTitle(), QStringLiteral("Programming Kelvane"));
+    void storedValues_data() {
+        QTest::addColumn<QStringList>("settings"); // no lines: no settings file at all
+        // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate list positions, Debug frame
+        // shown.
+        QTest::addColumn<QList<int>>("expected");
+        const auto row = [](const char *name, const QStringList &settings, const QList<int> &expected) {
+            QTest::newRow(name) << settings << expected;
+        };
+        const QList<int> defaults = {0, 0, 0, 0, 1, 0, 0};
+        row("no file", {}, defaults);
+        row("debug 1", {"DebugOptions=1"}, {0, 0, 0, 0, 1, 0, 1});
+        row("debug -1", {"DebugOptions=-1"}, {0, 0, 0, 0, 1, 0, 1});
+        // The boxes follow the bits, after the option rules have had their say.
+        row("options 137", {"Options=137"}, {137, 0, 0, 0, 1, 0, 0});
+        row("printer 6", {"PrinterType=6"}, {0, 6, 0, 0, 1, 0, 0});
+        row("pic16 forces 1200", {"HardwareType=0", "PrinterBaudRate=1", "CommBaudRate=1"}, defaults);
+        row("pic18 keeps 9600", {"HardwareType=1", "PrinterBaudRate=1", "CommBaudRate=1"},
+            {0, 0, 1, 1, 1, 1, 0});
+        row("port none", {"CommPort=0"}, {0, 0, 0, 0, 0, 0, 0});
+        // Values the program does not know fall back to the key's default.
+        row("options 300", {"Options=300"}, defaults);
+        row("options -1", {"Options=-1"}, defaults);
+        row("printer 9", {"PrinterType=9"}, defaults);
+        row("printer -1", {"PrinterType=-1"}, defaults);
+        row("printer rate 2", {"HardwareType=1", "PrinterBaudRate=2"}, {0, 0, 0, 1, 1, 0, 0});
+        row("hardware 2", {"HardwareType=2"}, defaults);
+        row("comm rate 7", {"HardwareType=1", "CommBaudRate=7"}, {0, 0, 0, 1, 1, 0, 0});
+        row("port 20", {"CommPort=20"}, defaults);
+        row("port -3", {"CommPort=-3"}, defaults);
+        row("port 65537", {"CommPort=65537"}, defaults);
+        row("debug 65536", {"DebugOptions=65536"}, defaults);
     }
-    frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main Street\r\nAnytown"));
-    if (closeBox)
-        w->windowHandle()->close();
-    else
-        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
 
-    QVERIFY(!w->isVisible());
-    QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")), settingsFile(firstRunKeys));
-    // Both texts are written back to their files, changed or not.
-    QCOMPARE(folder.read(QStringLiteral("MyLocation.txt")), QByteArray("Main Street\r\nAnytown\r\n"));
-    QCOMPARE(folder.read(QStringLiteral("MyDisclaimer.txt")),
-             QByteArray("Put disclaimer information here\r\n"));
-    // Nothing is left that could keep the program running.
-    QTRY_VERIFY(!leftOver);
-    for (const QWidget *window : QApplication::topLevelWidgets())
-        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+    void storedValues() {
+        QFETCH(QStringList, settings);
+        QFETCH(QList<int>, expected);
+        const bool debug = expected[6];
+        // The dump fields are read only when the Debug frame shows; otherwise exit writes their initial 0.
+        const QString dumpAddr = debug ? QStringLiteral("1F00") : QStringLiteral("0");
+        // A value stored empty stays empty, not the default, though the bonus frame never shows.
+        const QString bonus2 = settings.isEmpty() ? QStringLiteral("50.00") : QString();
 
-    // Shut-down runs once, however often the window is closed.
-    QVERIFY(QFile::remove(folder.ini()));
-    w->close();
-    QVERIFY(!QFile::exists(folder.ini()));
-}
+        ProgramFolder folder;
+        if (!settings.isEmpty())
+            folder.writeSettings(settings << QStringLiteral("DumpMemAddr=1F00") << QStringLiteral("Bonus2="));
+        const auto sim = startSim(folder);
+        QVERIFY(sim->isRunning());
+        const auto w = openWindow(folder);
 
-void TestStartup::repickLostPort() {
-    // The port vanished; choosing the same list entry again, which changes no index, reopens it.
-    ProgramFolder folder;
-    auto sim = startSim(folder);
-    const auto w = openWindow(folder);
-    QVERIFY(w->ocxComm->PortOpen());
-    sim->stop();
-    QTRY_VERIFY(!w->ocxComm->PortOpen());
-    sim = startSim(folder);
-    QVERIFY(sim->isRunning());
-    QCOMPARE(w->cboCommPort->currentIndex(), 1);
-    emit w->cboCommPort->activated(1);
-    QVERIFY2(w->ocxComm->PortOpen(), qPrintable(w->statusText()));
-}
+        QList<int> state = {w->Options, w->PrinterType, w->PrinterBaudRate, w->HardwareType};
+        state << w->cboCommPort->currentIndex() << w->cboCommBaudRate->currentIndex()
+              << w->frameDebug->isVisibleTo(w.get());
+        QCOMPARE(state, expected);
+        // The controls show the same choices.
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(w->chkOptions[i]->isChecked(), bool(w->Options & (1 << i)));
+        QVERIFY(w->optPrinter[w->PrinterType]->isChecked());
+        QVERIFY(w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
+        QVERIFY(w->optHardwareType[w->HardwareType]->isChecked());
+        QCOMPARE(w->size(), QSize(827, debug ? 651 : 568));
+        QCOMPARE(w->txtDumpMemAddr->text(), dumpAddr);
+        QCOMPARE(w->txtBonus[2]->text(), bonus2);
+        QVERIFY(w->frameBonus->isHidden() && w->chkSend[5]->isHidden() && w->chkOptions[2]->isHidden());
+        // Loading ticks send boxes through the change handlers; the window still opens with none ticked.
+        for (const QCheckBox *box : std::as_const(w->chkSend))
+            QVERIFY(!box->isChecked());
 
-void TestStartup::closeWhileWaiting_data() {
-    QTest::addColumn<bool>("programmingRun");
-    QTest::addColumn<bool>("saveFails"); // the close is then refused, once
-    QTest::newRow("Test Comm") << false << false;
-    QTest::newRow("programming run") << true << false;
-    QTest::newRow("programming run, save fails") << true << true;
-}
-
-void TestStartup::closeWhileWaiting() {
-    // Closing while an exchange waits for a silent device: shut-down happens at once, the wait ends
-    // without its 5 seconds, and the handler that waited unwinds safely, also when the close is
-    // refused because a save failed.
-    QFETCH(bool, programmingRun);
-    QFETCH(bool, saveFails);
-    ProgramFolder folder;
-    folder.writeSettings({"HardwareType=1", "Bonus1=" + QString(2000, u'5')});
-    const auto sim = startSim(folder);
-    QVERIFY(sim->isRunning());
-    sim->addFault({SimFault::Silence, -1, 0, 0, -1}); // every command, every time
-    const auto w = openWindow(folder);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->chkSend[0]->setChecked(true);
-    w->txtGameNumber[0]->setText(QStringLiteral("4321"));
-
-    QTimer::singleShot(300, w.get(), [&w, saveFails] {
-        const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
+        // Shut-down writes what the window settled on.
+        w->txtDumpMemCnt->setText(QStringLiteral("16"));
         w->close();
-    });
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
-    QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
-
-    QCOMPARE(w->isVisible(), saveFails);
-    QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
-    if (saveFails) {
-        // The run has ended as after any failure: its window hidden, the buttons back.
-        QVERIFY2(
-            w->statusText().contains("Press Exit again to close; what could not be saved is then lost.\r\n"),
-            qPrintable(w->statusText()));
-        QVERIFY(!w->programmingWindow()->isVisible());
-        QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
-        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
-        QVERIFY(!w->isVisible());
+        const QStringList keys = {"Options", "PrinterType", "PrinterBaudRate", "HardwareType"};
+        for (int i = 0; i < keys.size(); ++i)
+            QCOMPARE(storedValue(folder, keys[i]), QString::number(expected[i]));
+        QCOMPARE(storedValue(folder, "DumpMemAddr"), dumpAddr);
+        QCOMPARE(storedValue(folder, "DumpMemCnt"), QStringLiteral("16"));
+        QCOMPARE(storedValue(folder, "Bonus2"), bonus2);
     }
-    QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
-    QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
-    // A run that unwound before the close leaves no window behind; one still unwinding only a hidden one.
-    if (saveFails)
-        QVERIFY(!w->programmingWindow());
-    else if (programmingRun)
-        QVERIFY(w->programmingWindow() && !w->programmingWindow()->isVisible());
-}
 
-void TestStartup::failedSaveRefusesCloseOnce_data() {
-    QTest::addColumn<bool>("folderGone"); // else the disk fills up
-    QTest::addColumn<bool>("closeBox");
-    QTest::newRow("folder removed after start-up, Exit twice") << true << false;
-    QTest::newRow("disk full, close box twice") << false << true;
-}
+    void firstRunThenClose_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<bool>("programFirst"); // a run leaves the hidden "Programming Kelvane" window
+        QTest::newRow("Exit button") << false << false;
+        QTest::newRow("close box") << true << false;
+        QTest::newRow("after a programming run") << false << true;
+    }
 
-// A shut-down write that fails keeps the window open once, with the reasons in view and on
-// standard error; the second close closes.
-void TestStartup::failedSaveRefusesCloseOnce() {
-    QFETCH(bool, folderGone);
-    QFETCH(bool, closeBox);
-    ProgramFolder folder;
-    folder.writeSettings({"CommPort=0", "CommBaudRate=0", "Bonus1=" + QString(2000, u'5')});
-    const auto w = openWindow(folder);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->txtGameNumber[0]->setText(QStringLiteral("4321"));
-    w->setBoxText(w->txtLocationInfo, QString(2000, u'x'));
-    QTest::keyClicks(w->txtLocationInfo, QStringLiteral("Joe's"));
-    const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
-    const QByteArray locationBefore = folder.read("MyLocation.txt");
-    if (folderGone)
-        QVERIFY(QDir(folder.path()).removeRecursively());
-    const auto close = [&] {
+    void firstRunThenClose() {
+        QFETCH(bool, closeBox);
+        QFETCH(bool, programFirst);
+        ProgramFolder folder;
+        const auto sim = startSim(folder);
+        QVERIFY(sim->isRunning());
+        const auto w = openWindow(folder);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        // Start-up notes the port it opened; the reply timer stays off until an exchange waits.
+        QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")),
+                 settingsFile({"CommPort=1", "CommBaudRate=0"}));
+        QVERIFY(!w->ocxTimer->isActive());
+
+        QPointer<frmProgramming> leftOver;
+        if (programFirst) {
+            QTest::mouseClick(w->cmdProgram, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(w->statusText().contains(QLatin1String("Complete")), 10000);
+            leftOver = w->programmingWindow();
+            QVERIFY(leftOver && !leftOver->isVisible());
+            QCOMPARE(leftOver->windowTitle(), QStringLiteral("Programming Kelvane"));
+        }
+        frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main Street\r\nAnytown"));
         if (closeBox)
             w->windowHandle()->close();
         else
             QTest::mouseClick(w->cmdExit, Qt::LeftButton);
-    };
 
-    StderrCapture captured;
-    {
-        // Room for the lines on standard error, not for the files.
-        const FileSizeLimit full(folderGone ? RLIM_INFINITY : 1000);
-        close();
-    }
-    QVERIFY(w->isVisible());
-    const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    QCOMPARE(log.size(), 3);
-    QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
-             qPrintable(log[0]));
-    QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
-             qPrintable(log[1]));
-    QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
-    QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
-    if (!folderGone) {
-        QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
-        QCOMPARE(folder.read("MyLocation.txt"), locationBefore);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")), settingsFile(firstRunKeys));
+        // Both texts are written back to their files, changed or not.
+        QCOMPARE(folder.read(QStringLiteral("MyLocation.txt")), QByteArray("Main Street\r\nAnytown\r\n"));
+        QCOMPARE(folder.read(QStringLiteral("MyDisclaimer.txt")),
+                 QByteArray("Put disclaimer information here\r\n"));
+        // Nothing is left that could keep the program running.
+        QTRY_VERIFY(!leftOver);
+        for (const QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+
+        // Shut-down runs once, however often the window is closed.
+        QVERIFY(QFile::remove(folder.ini()));
+        w->close();
+        QVERIFY(!QFile::exists(folder.ini()));
     }
 
-    close();
-    QVERIFY(!w->isVisible());
-    // Once the disk has room again, the second close saved what the first could not.
-    if (!folderGone)
+    void repickLostPort() {
+        // The port vanished; choosing the same list entry again, which changes no index, reopens it.
+        ProgramFolder folder;
+        auto sim = startSim(folder);
+        const auto w = openWindow(folder);
+        QVERIFY(w->ocxComm->PortOpen());
+        sim->stop();
+        QTRY_VERIFY(!w->ocxComm->PortOpen());
+        sim = startSim(folder);
+        QVERIFY(sim->isRunning());
+        QCOMPARE(w->cboCommPort->currentIndex(), 1);
+        emit w->cboCommPort->activated(1);
+        QVERIFY2(w->ocxComm->PortOpen(), qPrintable(w->statusText()));
+    }
+
+    void closeWhileWaiting_data() {
+        QTest::addColumn<bool>("programmingRun");
+        QTest::addColumn<bool>("saveFails"); // the close is then refused, once
+        QTest::newRow("Test Comm") << false << false;
+        QTest::newRow("programming run") << true << false;
+        QTest::newRow("programming run, save fails") << true << true;
+    }
+
+    void closeWhileWaiting() {
+        // Closing while an exchange waits for a silent device: shut-down happens at once, the wait ends
+        // without its 5 seconds, and the handler that waited unwinds safely, also when the close is
+        // refused because a save failed.
+        QFETCH(bool, programmingRun);
+        QFETCH(bool, saveFails);
+        ProgramFolder folder;
+        folder.writeSettings({"HardwareType=1", "Bonus1=" + QString(2000, u'5')});
+        const auto sim = startSim(folder);
+        QVERIFY(sim->isRunning());
+        sim->addFault({SimFault::Silence, -1, 0, 0, -1}); // every command, every time
+        const auto w = openWindow(folder);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->chkSend[0]->setChecked(true);
+        w->txtGameNumber[0]->setText(QStringLiteral("4321"));
+
+        QTimer::singleShot(300, w.get(), [&w, saveFails] {
+            const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
+            w->close();
+        });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
+        QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
+
+        QCOMPARE(w->isVisible(), saveFails);
+        QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
+        if (saveFails) {
+            // The run has ended as after any failure: its window hidden, the buttons back.
+            QVERIFY2(w->statusText().contains(
+                         "Press Exit again to close; what could not be saved is then lost.\r\n"),
+                     qPrintable(w->statusText()));
+            QVERIFY(!w->programmingWindow()->isVisible());
+            QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
+            QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+            QVERIFY(!w->isVisible());
+        }
         QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
-}
+        QCOMPARE(storedValue(folder, "HardwareType"), QStringLiteral("1"));
+        QVERIFY(!w->statusText().contains(QLatin1String("Timeout")));
+        // Nothing more goes to the device once the window has closed.
+        QCOMPARE(w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(1));
+        // A run that unwound before the close leaves no window behind; one still unwinding only a hidden one.
+        if (saveFails)
+            QVERIFY(!w->programmingWindow());
+        else if (programmingRun)
+            QVERIFY(w->programmingWindow() && !w->programmingWindow()->isVisible());
+    }
 
-// Killed at random moments while it shuts down, the program leaves the settings file complete:
-// all old or all new keys.
-void TestStartup::killedDuringShutDown() {
-    ProgramFolder folder;
-    const QByteArray before = killTestSettings();
-    const auto run = [&](int killAfterUs) {
-        folder.write("KelvaneProgrammer.ini", before);
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {"--shut-down-child", folder.path()});
-        if (!child.waitForStarted() || !child.waitForReadyRead(20000))
-            return qint64(-1);
+    void failedSaveRefusesCloseOnce_data() {
+        QTest::addColumn<bool>("folderGone"); // else the disk fills up
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("folder removed after start-up, Exit twice") << true << false;
+        QTest::newRow("disk full, close box twice") << false << true;
+    }
+
+    // A shut-down write that fails keeps the window open once, with the reasons in view and on
+    // standard error; the second close closes.
+    void failedSaveRefusesCloseOnce() {
+        QFETCH(bool, folderGone);
+        QFETCH(bool, closeBox);
+        ProgramFolder folder;
+        folder.writeSettings({"CommPort=0", "CommBaudRate=0", "Bonus1=" + QString(2000, u'5')});
+        const auto w = openWindow(folder);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->txtGameNumber[0]->setText(QStringLiteral("4321"));
+        w->setBoxText(w->txtLocationInfo, QString(2000, u'x'));
+        QTest::keyClicks(w->txtLocationInfo, QStringLiteral("Joe's"));
+        const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+        const QByteArray locationBefore = folder.read("MyLocation.txt");
+        if (folderGone)
+            QVERIFY(QDir(folder.path()).removeRecursively());
+        const auto close = [&] {
+            if (closeBox)
+                w->windowHandle()->close();
+            else
+                QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+        };
+
+        StderrCapture captured;
+        {
+            // Room for the lines on standard error, not for the files.
+            const FileSizeLimit full(folderGone ? RLIM_INFINITY : 1000);
+            close();
+        }
+        QVERIFY(w->isVisible());
+        const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(log.size(), 3);
+        QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
+                 qPrintable(log[0]));
+        QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
+                 qPrintable(log[1]));
+        QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
+        QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        if (!folderGone) {
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+            QCOMPARE(folder.read("MyLocation.txt"), locationBefore);
+        }
+
+        close();
+        QVERIFY(!w->isVisible());
+        // Once the disk has room again, the second close saved what the first could not.
+        if (!folderGone)
+            QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
+    }
+
+    // Killed at random moments while it shuts down, the program leaves the settings file complete:
+    // all old or all new keys.
+    void killedDuringShutDown() {
+        ProgramFolder folder;
+        const QByteArray before = killTestSettings();
+        const auto run = [&](int killAfterUs) {
+            folder.write("KelvaneProgrammer.ini", before);
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {"--shut-down-child", folder.path()});
+            if (!child.waitForStarted() || !child.waitForReadyRead(20000))
+                return qint64(-1);
+            QElapsedTimer timer;
+            timer.start();
+            if (killAfterUs >= 0) {
+                std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
+                child.kill();
+            }
+            child.waitForFinished(20000);
+            return timer.nsecsElapsed() / 1000;
+        };
+        const qint64 shutDownUs = run(-1);
+        QVERIFY(shutDownUs > 0);
+        const QByteArray after = folder.read("KelvaneProgrammer.ini");
+        QVERIFY(after != before);
+        QCOMPARE(storedValue(folder, "GameNumber4"), QStringLiteral("94"));
+
+        int old = 0;
+        int complete = 0;
+        QRandomGenerator random(1);
+        for (int i = 0; i < 40; ++i) {
+            run(int(random.bounded(shutDownUs + shutDownUs / 5)));
+            const QByteArray found = folder.read("KelvaneProgrammer.ini");
+            QVERIFY2(found == before || found == after,
+                     qPrintable(QStringLiteral("kill %1: a mix of old and new keys").arg(i)));
+            (found == before ? old : complete)++;
+        }
+        qInfo("shut-down took %lld us; 40 kills left %d old and %d new files", shutDownUs, old, complete);
+    }
+
+    // Start-up reads the settings file once: a large file does not slow it by the number of keys.
+    void settingsReadOnce() {
+        ProgramFolder folder;
+        // The settings last, behind 50 MB of other lines.
+        const QByteArray settings = killTestSettings();
+        const QByteArray filler = settings.mid(settings.indexOf("[Filler]"));
+        QByteArray big;
+        while (big.size() < 50 * 1000 * 1000)
+            big += filler;
+        big += settings.left(settings.indexOf("[Filler]"));
+        folder.write("KelvaneProgrammer.ini", big);
         QElapsedTimer timer;
         timer.start();
-        if (killAfterUs >= 0) {
-            std::this_thread::sleep_for(std::chrono::microseconds(killAfterUs));
-            child.kill();
-        }
-        child.waitForFinished(20000);
-        return timer.nsecsElapsed() / 1000;
-    };
-    const qint64 shutDownUs = run(-1);
-    QVERIFY(shutDownUs > 0);
-    const QByteArray after = folder.read("KelvaneProgrammer.ini");
-    QVERIFY(after != before);
-    QCOMPARE(storedValue(folder, "GameNumber4"), QStringLiteral("94"));
-
-    int old = 0;
-    int complete = 0;
-    QRandomGenerator random(1);
-    for (int i = 0; i < 40; ++i) {
-        run(int(random.bounded(shutDownUs + shutDownUs / 5)));
-        const QByteArray found = folder.read("KelvaneProgrammer.ini");
-        QVERIFY2(found == before || found == after,
-                 qPrintable(QStringLiteral("kill %1: a mix of old and new keys").arg(i)));
-        (found == before ? old : complete)++;
+        const auto w = openWindow(folder);
+        qInfo("start-up with a %lld MB settings file: %lld ms", qint64(big.size() / 1000000),
+              timer.elapsed());
+        QCOMPARE(w->cboCommPort->currentIndex(), 0); // read from behind the other lines
     }
-    qInfo("shut-down took %lld us; 40 kills left %d old and %d new files", shutDownUs, old, complete);
-}
 
-// Start-up reads the settings file once: a large file does not slow it by the number of keys.
-void TestStartup::settingsReadOnce() {
-    ProgramFolder folder;
-    // The settings last, behind 50 MB of other lines.
-    const QByteArray settings = killTestSettings();
-    const QByteArray filler = settings.mid(settings.indexOf("[Filler]"));
-    QByteArray big;
-    while (big.size() < 50 * 1000 * 1000)
-        big += filler;
-    big += settings.left(settings.indexOf("[Filler]"));
-    folder.write("KelvaneProgrammer.ini", big);
-    QElapsedTimer timer;
-    timer.start();
-    const auto w = openWindow(folder);
-    qInfo("start-up with a %lld MB settings file: %lld ms", qint64(big.size() / 1000000), timer.elapsed());
-    QCOMPARE(w->cboCommPort->currentIndex(), 0); // read from behind the other lines
-}
+    // "KelvaneProgrammer.v2" keeps its own settings, apart from "KelvaneProgrammer.ini".
+    void settingsFileFollowsWholeName() {
+        ProgramFolder folder;
+        folder.writeSettings({"Options=137", "CommPort=0"});
+        folder.deadPort(1);
+        frmKelvaneProgrammer w(folder.file("KelvaneProgrammer.v2"));
+        QCOMPARE(w.SettingsFileName, folder.file("KelvaneProgrammer.v2.ini"));
+        QCOMPARE(w.Options, quint8(0));
+    }
 
-// "KelvaneProgrammer.v2" keeps its own settings, apart from "KelvaneProgrammer.ini".
-void TestStartup::settingsFileFollowsWholeName() {
-    ProgramFolder folder;
-    folder.writeSettings({"Options=137", "CommPort=0"});
-    const QByteArray original = folder.read("KelvaneProgrammer.ini");
-    folder.deadPort(1);
-    frmKelvaneProgrammer w(folder.file("KelvaneProgrammer.v2"));
-    QCOMPARE(w.SettingsFileName, folder.file("KelvaneProgrammer.v2.ini"));
-    QCOMPARE(w.Options, quint8(0));
-    QVERIFY(w.close());
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), original);
-    QVERIFY(folder.read("KelvaneProgrammer.v2.ini").contains("Options=0\r\n"));
-}
-
-// A settings file that cannot be read is said so at start-up and never replaced; shut-down then
-// cannot save the settings, so the first close is refused.
-void TestStartup::unreadableSettingsKept() {
-    ProgramFolder folder;
-    QVERIFY(QDir().mkdir(folder.ini()));
-    const auto w = openWindow(folder);
-    const QString unreadable =
-        QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
-                       "left as it is, and no setting is saved to it.\r\n")
-            .arg(folder.ini());
-    QVERIFY2(w->statusText().startsWith(unreadable), qPrintable(w->statusText()));
-    w->show();
-    StderrCapture captured;
-    QVERIFY(!w->close());
-    QVERIFY(w->statusText().contains("ERROR: Cannot save the settings to \"" + folder.ini() +
-                                     "\": it could not be read at start-up (it is a folder)\r\n"
-                                     "Press Exit again to close"));
-    QVERIFY(w->close());
-    QVERIFY(QFileInfo(folder.ini()).isDir());
-}
+    // A settings file that cannot be read is said so at start-up and never replaced; shut-down then
+    // cannot save the settings, so the first close is refused.
+    void unreadableSettingsKept() {
+        ProgramFolder folder;
+        QVERIFY(QDir().mkdir(folder.ini()));
+        const auto w = openWindow(folder);
+        const QString unreadable =
+            QStringLiteral("ERROR: Cannot read the settings file \"%1\": it is a folder. It is "
+                           "left as it is, and no setting is saved to it.\r\n")
+                .arg(folder.ini());
+        QVERIFY2(w->statusText().startsWith(unreadable), qPrintable(w->statusText()));
+        w->show();
+        StderrCapture captured;
+        QVERIFY(!w->close());
+        QVERIFY(w->statusText().contains("ERROR: Cannot save the settings to \"" + folder.ini() +
+                                         "\": it could not be read at start-up (it is a folder)\r\n"
+                                         "Press Exit again to close"));
+        QVERIFY(w->close());
+        QVERIFY(QFileInfo(folder.ini()).isDir());
+    }
+};
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);

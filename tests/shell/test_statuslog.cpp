@@ -1,4 +1,5 @@
-// The status log: appending, the 20000 / 2000 trimming rule, clearing and ByteToBinary.
+// The status log: appending, the 20000 / 2000 trimming rule and clearing (ByteToBinary shows in
+// the DIP and comm-test lines of test_diagnostics and test_replydecoding).
 #include "testsupport.h"
 
 #include "link/statuslog.h"
@@ -40,79 +41,59 @@ private slots:
     }
     void cleanup() { w.reset(); }
 
-    void append_data();
-    void append();
-    void caretFollowsEnd();
-    void byteToBinary_data();
-    void byteToBinary();
+    void append_data() {
+        QTest::addColumn<QString>("old");     // the log, written by one append
+        QTest::addColumn<QString>("append");  // the next append
+        QTest::addColumn<int>("clear");       // 1: its Clear argument set; 2: the Clear Text button first
+        QTest::addColumn<int>("kept");        // characters of the old log kept
+        QTest::addColumn<bool>("cutInBreak"); // the cut falls between a CR and its LF
+
+        const auto row = [](const char *name, const QString &old, const QString &append, int clear, int kept,
+                            bool cutInBreak) {
+            QTest::newRow(name) << old << append << clear << kept << cutInBreak;
+        };
+        row("exactly 20000 not cut", logOfLength(20000), "x", 0, 20000, false);
+        row("20001 cut to 2000", logOfLength(20001), "abc\r\n", 0, 2000, false);
+        row("huge append stays whole", logOfLength(100), logOfLength(30000), 0, 100, false);
+        row("cut inside a line break", logOfLength(20009), "z", 0, 2000, true);
+        row("clear empties, no cut", logOfLength(25000), "Programming...\r\n", 1, 0, false);
+        row("Clear Text button", logOfLength(500), "after\r\n", 2, 0, false);
+        row("CR and LF in two appends", "<0xAB>\r", "\nOK", 0, 7, false);
+    }
+
+    void append() {
+        QFETCH(QString, old);
+        QFETCH(QString, append);
+        QFETCH(int, clear);
+        QFETCH(int, kept);
+        QFETCH(bool, cutInBreak);
+
+        w->StatusAppend(old, false);
+        QCOMPARE(w->statusText(), old); // a single append is never cut
+        if (clear == 2)
+            QTest::mouseClick(w->cmdClearText, Qt::LeftButton);
+        w->StatusAppend(append, clear == 1);
+        const QString expected = old.right(kept) + append;
+        QCOMPARE(w->statusText(), expected);
+        // A line break cut in half leaves no empty first line in the box. The box catches up with the
+        // log on the next pass of the event loop.
+        QTRY_COMPARE(w->txtStatus->toPlainText(), shown(expected).mid(cutInBreak ? 1 : 0));
+    }
+
+    void caretFollowsEnd() {
+        // Even the empty text brings the caret and the view back to the end, to the newest line.
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->StatusAppend(logOfLength(6000), false);
+        QScrollBar *const bar = w->txtStatus->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0);
+        w->txtStatus->moveCursor(QTextCursor::Start);
+        bar->setValue(0);
+        w->StatusAppend(QString(), false);
+        QTRY_VERIFY(w->txtStatus->textCursor().atEnd());
+        QTRY_COMPARE(bar->value(), bar->maximum());
+    }
 };
-
-void TestStatusLog::append_data() {
-    QTest::addColumn<QString>("old");     // the log, written by one append
-    QTest::addColumn<QString>("append");  // the next append
-    QTest::addColumn<int>("clear");       // 1: its Clear argument set; 2: the Clear Text button first
-    QTest::addColumn<int>("kept");        // characters of the old log kept
-    QTest::addColumn<bool>("cutInBreak"); // the cut falls between a CR and its LF
-
-    const auto row = [](const char *name, const QString &old, const QString &append, int clear, int kept,
-                        bool cutInBreak) {
-        QTest::newRow(name) << old << append << clear << kept << cutInBreak;
-    };
-    row("exactly 20000 not cut", logOfLength(20000), "x", 0, 20000, false);
-    row("20001 cut to 2000", logOfLength(20001), "abc\r\n", 0, 2000, false);
-    row("huge append stays whole", logOfLength(100), logOfLength(30000), 0, 100, false);
-    row("cut inside a line break", logOfLength(20009), "z", 0, 2000, true);
-    row("clear empties, no cut", logOfLength(25000), "Programming...\r\n", 1, 0, false);
-    row("Clear Text button", logOfLength(500), "after\r\n", 2, 0, false);
-    row("CR and LF in two appends", "<0xAB>\r", "\nOK", 0, 7, false);
-}
-
-void TestStatusLog::append() {
-    QFETCH(QString, old);
-    QFETCH(QString, append);
-    QFETCH(int, clear);
-    QFETCH(int, kept);
-    QFETCH(bool, cutInBreak);
-
-    w->StatusAppend(old, false);
-    QCOMPARE(w->statusText(), old); // a single append is never cut
-    if (clear == 2)
-        QTest::mouseClick(w->cmdClearText, Qt::LeftButton);
-    w->StatusAppend(append, clear == 1);
-    const QString expected = old.right(kept) + append;
-    QCOMPARE(w->statusText(), expected);
-    // A line break cut in half leaves no empty first line in the box. The box catches up with the
-    // log on the next pass of the event loop.
-    QTRY_COMPARE(w->txtStatus->toPlainText(), shown(expected).mid(cutInBreak ? 1 : 0));
-}
-
-void TestStatusLog::caretFollowsEnd() {
-    // Even the empty text brings the caret and the view back to the end, to the newest line.
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->StatusAppend(logOfLength(6000), false);
-    QScrollBar *const bar = w->txtStatus->verticalScrollBar();
-    QTRY_VERIFY(bar->maximum() > 0);
-    w->txtStatus->moveCursor(QTextCursor::Start);
-    bar->setValue(0);
-    w->StatusAppend(QString(), false);
-    QTRY_VERIFY(w->txtStatus->textCursor().atEnd());
-    QTRY_COMPARE(bar->value(), bar->maximum());
-}
-
-void TestStatusLog::byteToBinary_data() {
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("bits");
-    QTest::newRow("0") << 0 << "00000000";
-    QTest::newRow("255") << 255 << "11111111";
-    QTest::newRow("0xA5") << 0xA5 << "10100101";
-    QTest::newRow("0x12 (not a palindrome)") << 0x12 << "00010010";
-}
-
-void TestStatusLog::byteToBinary() {
-    QFETCH(int, value);
-    QTEST(ByteToBinary(quint8(value)), "bits");
-}
 
 QTEST_MAIN(TestStatusLog)
 #include "test_statuslog.moc"

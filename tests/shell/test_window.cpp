@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QImage>
@@ -15,7 +14,6 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextDocument>
-#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -30,62 +28,6 @@ QRect twips(int left, int top, int width, int height) {
 }
 
 } // namespace
-
-class TestWindow : public QObject {
-    Q_OBJECT
-
-    ProgramFolder folder;
-    std::unique_ptr<frmKelvaneProgrammer> w;
-
-private slots:
-    void initTestCase() {
-        w = openWindow(folder);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    }
-    void cleanupTestCase() { w.reset(); }
-
-    void focusAndTabOrder();
-    void controls_data();
-    void controls();
-    void windowListsAndBoxes();
-    void boxTextLineBreaks_data();
-    void boxTextLineBreaks();
-    void handlersRunOnlyOnChange();
-    void keyboardAndWheel();
-    void fileDialogs_data();
-    void fileDialogs();
-};
-
-void TestWindow::focusAndTabOrder() {
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdExit));
-
-    // The focusable controls in tab-index order, starting with Exit (tab index 0); array members are
-    // named with their index.
-    const QStringList expected =
-        QStringLiteral(
-            "cmdExit optPrinter0 optPrinter3 optPrinter2 optPrinter1 txtGameNumber1 txtGameNumber2 "
-            "txtGameNumber3 txtGameNumber4 txtGameNumber0 txtLocationInfo txtDisclaimer chkSend0 "
-            "chkSend2 chkSend1 chkSend3 chkSend4 chkSendAll chkOptions2 chkOptions0 chkOptions1 "
-            "chkOptions3 chkOptions4 chkOptions5 chkOptions6 chkOptions7 cmdTicket cmdFileOps2 "
-            "cmdFileOps1 cmdFileOps3 cmdFileOps0 optPrinter4 chkSend5 txtBonus0 txtBonus1 txtBonus2 "
-            "txtBonus3 optPrinterBaudRate0 optPrinterBaudRate1 cboCommPort txtStatus cmdClearText "
-            "cmdProgram optPrinter5 optPrinter6 cboCommBaudRate cmdTestComm optHardwareType0 "
-            "optHardwareType1 txtDumpMemCnt txtDumpMemAddr cmdDumpMemory cmdGetDIPSettings "
-            "cmdGetVersionNumber")
-            .split(QLatin1Char(' '));
-    QStringList chain;
-    QWidget *next = w->cmdExit;
-    do {
-        // Option buttons are in the order too, though only the selected one of a group takes Tab.
-        const bool option = qobject_cast<QRadioButton *>(next);
-        if ((option || (next->focusPolicy() & Qt::TabFocus)) && !next->focusProxy() && !next->isWindow())
-            chain << next->objectName() + next->property("Index").toString();
-        next = next->nextInFocusChain();
-    } while (next != w->cmdExit && chain.size() <= expected.size());
-    QCOMPARE(chain, expected);
-}
 
 namespace {
 
@@ -259,173 +201,188 @@ QString captionClipped(QWidget *c, const QString &text, const QSize &size) {
 
 } // namespace
 
-void TestWindow::controls_data() {
-    QTest::addColumn<int>("row");
-    for (int i = 0; i < int(std::size(designed)); ++i)
-        QTest::newRow(qPrintable(QStringLiteral("%1(%2)").arg(designed[i].name).arg(designed[i].index))) << i;
-}
+class TestWindow : public QObject {
+    Q_OBJECT
 
-// Each control sits in its designed place, with its caption and tooltip, and the caption shows
-// whole in that box under the fonts the program picks (on this machine, those setup installs).
-void TestWindow::controls() {
-    QFETCH(int, row);
-    const Designed &d = designed[row];
-    frmProgramming small;
-    QWidget *const window = QLatin1String(d.parent) == QLatin1String("frmProgramming")
-                                ? static_cast<QWidget *>(&small)
-                                : static_cast<QWidget *>(w.get());
-    QWidget *const c = findControl(window, d);
-    QVERIFY(c);
-    QCOMPARE(c->parentWidget()->objectName(), QString(d.parent));
-    QCOMPARE(caption(c), QString(d.caption));
-    QCOMPARE(c->toolTip(), QString(d.toolTip));
-    QCOMPARE(c->geometry(), twips(d.left, d.top, d.width, d.height));
-    const QString clipped = captionClipped(c, caption(c), twips(d.left, d.top, d.width, d.height).size());
-    QVERIFY2(clipped.isEmpty(),
-             qPrintable(
-                 QStringLiteral("\"%1\" in %2: %3").arg(caption(c), QFontInfo(c->font()).family(), clipped)));
-}
+    ProgramFolder folder;
+    std::unique_ptr<frmKelvaneProgrammer> w;
 
-void TestWindow::windowListsAndBoxes() {
-    // No settings file: the Debug frame is hidden and the window ends at its top edge.
-    QCOMPARE(w->size(), QSize(827, 568));
-    QCOMPARE(w->minimumSize(), w->maximumSize());
-    QCOMPARE(w->windowTitle(), QStringLiteral("Kelvane Programmer, Version: 3.2.01"));
-    // The program's icon, built in: a missing or mangled picture would leave a blank one.
-    QCOMPARE(w->windowIcon().availableSizes(), (QList<QSize>{{32, 32}, {64, 64}}));
-    const QImage icon = w->windowIcon().pixmap(64, 64).toImage();
-    QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);     // rounded corner
-    QCOMPARE(qAlpha(icon.pixel(32, 32)), 255); // the K's ground
-    // The three groups of option buttons are independent of each other.
-    QCOMPARE(w->optHardwareType[0]->parentWidget(), static_cast<QWidget *>(w.get()));
-    QCOMPARE(w->optPrinter[0]->parentWidget(), static_cast<QWidget *>(w->framePrinter));
-
-    // The settings store list positions: "None" is 0, COMn is n (the port tests check each COMn).
-    QCOMPARE(w->cboCommPort->count(), 13);
-    QCOMPARE(w->cboCommPort->itemText(0), QStringLiteral("None"));
-    QCOMPARE(w->cboCommBaudRate->count(), 2);
-    QCOMPARE(w->cboCommBaudRate->currentText(), QStringLiteral("1200"));
-    QCOMPARE(w->cboCommBaudRate->itemText(1), QStringLiteral("9600"));
-    QVERIFY(!w->cboCommPort->isEditable() && !w->cboCommBaudRate->isEditable());
-
-    // Hex dumps, bit strings and ticket layouts only line up in a fixed-pitch font.
-    for (QPlainTextEdit *box : {w->txtStatus, w->txtLocationInfo, w->txtDisclaimer}) {
-        QVERIFY2(QFontInfo(box->font()).fixedPitch(), qPrintable(box->objectName()));
-        QCOMPARE(box->isReadOnly(), box == w->txtStatus);
+private slots:
+    void initTestCase() {
+        w = openWindow(folder);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
-}
+    void cleanupTestCase() { w.reset(); }
 
-void TestWindow::boxTextLineBreaks_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shown"); // in the widget
-    QTest::addColumn<QString>("read");  // by the program
-    const auto row = [](const char *name, const char *text, const char *shown, const char *read) {
-        QTest::newRow(name) << QString(text) << QString(shown) << QString(read);
-    };
-    row("crlf", "a\r\nb\r\n", "a\nb\n", "a\r\nb\r\n");
-    row("lone cr", "a\rb", "a\nb", "a\r\nb");
-    row("mixed", "1\r\n2\r3\n\r\n", "1\n2\n3\n\n", "1\r\n2\r\n3\r\n\r\n");
-    row("no-break space kept", "1\u00a02\t3", "1\u00a02\t3", "1\u00a02\t3");
-}
+    void focusAndTabOrder() {
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdExit));
 
-void TestWindow::boxTextLineBreaks() {
-    QFETCH(QString, text);
-    frmKelvaneProgrammer::setBoxText(w->txtDisclaimer, text);
-    QString raw = w->txtDisclaimer->document()->toRawText(); // blocks end in U+2029 there
-    QTEST(raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n')), "shown");
-    QTEST(frmKelvaneProgrammer::boxText(w->txtDisclaimer), "read");
-}
+        // The focusable controls in tab-index order, starting with Exit (tab index 0); array members are
+        // named with their index.
+        const QStringList expected =
+            QStringLiteral(
+                "cmdExit optPrinter0 optPrinter3 optPrinter2 optPrinter1 txtGameNumber1 txtGameNumber2 "
+                "txtGameNumber3 txtGameNumber4 txtGameNumber0 txtLocationInfo txtDisclaimer chkSend0 "
+                "chkSend2 chkSend1 chkSend3 chkSend4 chkSendAll chkOptions2 chkOptions0 chkOptions1 "
+                "chkOptions3 chkOptions4 chkOptions5 chkOptions6 chkOptions7 cmdTicket cmdFileOps2 "
+                "cmdFileOps1 cmdFileOps3 cmdFileOps0 optPrinter4 chkSend5 txtBonus0 txtBonus1 txtBonus2 "
+                "txtBonus3 optPrinterBaudRate0 optPrinterBaudRate1 cboCommPort txtStatus cmdClearText "
+                "cmdProgram optPrinter5 optPrinter6 cboCommBaudRate cmdTestComm optHardwareType0 "
+                "optHardwareType1 txtDumpMemCnt txtDumpMemAddr cmdDumpMemory cmdGetDIPSettings "
+                "cmdGetVersionNumber")
+                .split(QLatin1Char(' '));
+        QStringList chain;
+        QWidget *next = w->cmdExit;
+        do {
+            // Option buttons are in the order too, though only the selected one of a group takes Tab.
+            const bool option = qobject_cast<QRadioButton *>(next);
+            if ((option || (next->focusPolicy() & Qt::TabFocus)) && !next->focusProxy() && !next->isWindow())
+                chain << next->objectName() + next->property("Index").toString();
+            next = next->nextInFocusChain();
+        } while (next != w->cmdExit && chain.size() <= expected.size());
+        QCOMPARE(chain, expected);
+    }
 
-void TestWindow::handlersRunOnlyOnChange() {
-    // A change handler ticks its section's send box; unticking it again shows whether it ran.
-    const auto ran = [this](int section) {
-        const bool ticked = w->chkSend[section]->isChecked();
-        w->chkSend[section]->setChecked(false);
-        return ticked;
-    };
-    for (QCheckBox *box : std::as_const(w->chkSend))
-        box->setChecked(false);
+    void controls_data() {
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(designed)); ++i)
+            QTest::newRow(qPrintable(QStringLiteral("%1(%2)").arg(designed[i].name).arg(designed[i].index)))
+                << i;
+    }
 
-    w->txtGameNumber[2]->setText(QStringLiteral("1234"));
-    QVERIFY(ran(1));
-    w->txtGameNumber[2]->setText(QStringLiteral("1234")); // same text: no change, no handler
-    QVERIFY(!ran(1));
-    frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main St\r\n"));
-    QVERIFY(ran(3));
-    frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main St\r\n"));
-    QVERIFY(!ran(3));
-    w->optPrinter[3]->setChecked(true);
-    QVERIFY(ran(2));
-    QCOMPARE(w->PrinterType, 3);
-    w->optPrinter[3]->setChecked(true); // already selected
-    QVERIFY(!ran(2));
-}
+    // Each control sits in its designed place, with its caption and tooltip, and the caption shows
+    // whole in that box under the fonts the program picks (on this machine, those setup installs).
+    void controls() {
+        QFETCH(int, row);
+        const Designed &d = designed[row];
+        frmProgramming small;
+        QWidget *const window = QLatin1String(d.parent) == QLatin1String("frmProgramming")
+                                    ? static_cast<QWidget *>(&small)
+                                    : static_cast<QWidget *>(w.get());
+        QWidget *const c = findControl(window, d);
+        QVERIFY(c);
+        QCOMPARE(c->parentWidget()->objectName(), QString(d.parent));
+        QCOMPARE(caption(c), QString(d.caption));
+        QCOMPARE(c->toolTip(), QString(d.toolTip));
+        QCOMPARE(c->geometry(), twips(d.left, d.top, d.width, d.height));
+        const QString clipped = captionClipped(c, caption(c), twips(d.left, d.top, d.width, d.height).size());
+        QVERIFY2(
+            clipped.isEmpty(),
+            qPrintable(
+                QStringLiteral("\"%1\" in %2: %3").arg(caption(c), QFontInfo(c->font()).family(), clipped)));
+    }
 
-// Habits of the platform: Enter presses the focused button and the focus comes back to it after
-// the run; Tab enters a group of option buttons on the selected one; the wheel changes a list only
-// while the list has the keyboard focus.
-void TestWindow::keyboardAndWheel() {
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QTest::mouseClick(w->optHardwareType[1], Qt::LeftButton);
-    w->cmdProgram->setFocus();
-    QTest::keyClick(w->cmdProgram, Qt::Key_Return); // COM1 leads nowhere: the run meets a closed port
-    QVERIFY2(w->statusText().startsWith(QStringLiteral("Programming...")), qPrintable(w->statusText()));
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdProgram));
+    void windowListsAndBoxes() {
+        // No settings file: the Debug frame is hidden and the window ends at its top edge.
+        QCOMPARE(w->size(), QSize(827, 568));
+        QCOMPARE(w->minimumSize(), w->maximumSize());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Kelvane Programmer, Version: 3.2.01"));
+        // The program's icon, built in: a missing or mangled picture would leave a blank one.
+        QCOMPARE(w->windowIcon().availableSizes(), (QList<QSize>{{32, 32}, {64, 64}}));
+        const QImage icon = w->windowIcon().pixmap(64, 64).toImage();
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);     // rounded corner
+        QCOMPARE(qAlpha(icon.pixel(32, 32)), 255); // the K's ground
 
-    w->optPrinter[2]->setChecked(true);
-    w->cmdExit->setFocus();
-    QTest::keyClick(w->cmdExit, Qt::Key_Tab); // Citizen and Ithaca come first in the tab order
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optPrinter[2]));
-    w->cmdTestComm->setFocus();
-    QTest::keyClick(w->cmdTestComm, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optHardwareType[1]));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QCOMPARE(w->HardwareType, 1);
+        // The settings store list positions: "None" is 0, COMn is n (the port tests check each COMn).
+        QCOMPARE(w->cboCommPort->count(), 13);
+        QCOMPARE(w->cboCommPort->itemText(0), QStringLiteral("None"));
+        QCOMPARE(w->cboCommBaudRate->count(), 2);
+        QCOMPARE(w->cboCommBaudRate->currentText(), QStringLiteral("1200"));
+        QCOMPARE(w->cboCommBaudRate->itemText(1), QStringLiteral("9600"));
+        QVERIFY(!w->cboCommPort->isEditable() && !w->cboCommBaudRate->isEditable());
 
-    // Up towards "None" on the port list: even a list that took the wheel opens no port then.
-    const auto turnWheel = [](QComboBox *list, int delta) {
-        const QPoint middle = list->rect().center();
-        QWheelEvent wheel(middle, list->mapToGlobal(middle), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(list, &wheel);
-        return list->currentIndex();
-    };
-    QCOMPARE(turnWheel(w->cboCommPort, 120), 1);
-    QCOMPARE(turnWheel(w->cboCommBaudRate, -120), 0);
-    QVERIFY(!w->cboCommBaudRate->hasFocus());
-    w->cboCommBaudRate->setFocus();
-    turnWheel(w->cboCommBaudRate, -120);
-    QCOMPARE(w->cboCommBaudRate->currentIndex(), 1);
-}
-
-void TestWindow::fileDialogs_data() {
-    QTest::addColumn<int>("button");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("Load Location") << 0 << "Open Location Text";
-    QTest::newRow("Save Location") << 1 << "Save Location Text";
-    QTest::newRow("Load Disclaimer") << 2 << "Open Disclaimer Text";
-    QTest::newRow("Save Disclaimer") << 3 << "Save Disclaimer Text";
-}
-
-// Each file button's dialog: its title, and a type list that reads as the two descriptions.
-void TestWindow::fileDialogs() {
-    QFETCH(int, button);
-    QString title;
-    QStringList types;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
-        auto *const dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        title = dialog->windowTitle();
-        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
-            for (int i = 0; i < list->count(); ++i)
-                types << list->itemText(i);
+        // Hex dumps, bit strings and ticket layouts only line up in a fixed-pitch font.
+        for (QPlainTextEdit *box : {w->txtStatus, w->txtLocationInfo, w->txtDisclaimer}) {
+            QVERIFY2(QFontInfo(box->font()).fixedPitch(), qPrintable(box->objectName()));
+            QCOMPARE(box->isReadOnly(), box == w->txtStatus);
         }
-        dialog->reject();
-    });
-    w->cmdFileOps[button]->click();
-    QTEST(title, "title");
-    QCOMPARE(types, QStringList({"(*.txt)", "All Files"}));
-}
+    }
+
+    void boxTextLineBreaks_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown"); // in the widget
+        QTest::addColumn<QString>("read");  // by the program
+        const auto row = [](const char *name, const char *text, const char *shown, const char *read) {
+            QTest::newRow(name) << QString(text) << QString(shown) << QString(read);
+        };
+        row("crlf", "a\r\nb\r\n", "a\nb\n", "a\r\nb\r\n");
+        row("lone cr", "a\rb", "a\nb", "a\r\nb");
+        row("mixed", "1\r\n2\r3\n\r\n", "1\n2\n3\n\n", "1\r\n2\r\n3\r\n\r\n");
+        row("no-break space kept", "1\u00a02\t3", "1\u00a02\t3", "1\u00a02\t3");
+    }
+
+    void boxTextLineBreaks() {
+        QFETCH(QString, text);
+        frmKelvaneProgrammer::setBoxText(w->txtDisclaimer, text);
+        QString raw = w->txtDisclaimer->document()->toRawText(); // blocks end in U+2029 there
+        QTEST(raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n')), "shown");
+        QTEST(frmKelvaneProgrammer::boxText(w->txtDisclaimer), "read");
+    }
+
+    void handlersRunOnlyOnChange() {
+        // A change handler ticks its section's send box; unticking it again shows whether it ran.
+        const auto ran = [this](int section) {
+            const bool ticked = w->chkSend[section]->isChecked();
+            w->chkSend[section]->setChecked(false);
+            return ticked;
+        };
+        for (QCheckBox *box : std::as_const(w->chkSend))
+            box->setChecked(false);
+
+        w->txtGameNumber[2]->setText(QStringLiteral("1234"));
+        QVERIFY(ran(1));
+        w->txtGameNumber[2]->setText(QStringLiteral("1234")); // same text: no change, no handler
+        QVERIFY(!ran(1));
+        frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main St\r\n"));
+        QVERIFY(ran(3));
+        frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main St\r\n"));
+        QVERIFY(!ran(3));
+        w->optPrinter[3]->setChecked(true);
+        QVERIFY(ran(2));
+        QCOMPARE(w->PrinterType, 3);
+        w->optPrinter[3]->setChecked(true); // already selected
+        QVERIFY(!ran(2));
+    }
+
+    // Habits of the platform: Enter presses the focused button and the focus comes back to it after
+    // the run; Tab enters a group of option buttons on the selected one; the wheel changes a list only
+    // while the list has the keyboard focus.
+    void keyboardAndWheel() {
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::mouseClick(w->optHardwareType[1], Qt::LeftButton);
+        w->cmdProgram->setFocus();
+        QTest::keyClick(w->cmdProgram, Qt::Key_Return); // COM1 leads nowhere: the run meets a closed port
+        QVERIFY2(w->statusText().startsWith(QStringLiteral("Programming...")), qPrintable(w->statusText()));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdProgram));
+
+        w->optPrinter[2]->setChecked(true);
+        w->cmdExit->setFocus();
+        QTest::keyClick(w->cmdExit, Qt::Key_Tab); // Citizen and Ithaca come first in the tab order
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optPrinter[2]));
+        w->cmdTestComm->setFocus();
+        QTest::keyClick(w->cmdTestComm, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->optHardwareType[1]));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(w->HardwareType, 1);
+
+        // Up towards "None" on the port list: even a list that took the wheel opens no port then.
+        const auto turnWheel = [](QComboBox *list, int delta) {
+            const QPoint middle = list->rect().center();
+            QWheelEvent wheel(middle, list->mapToGlobal(middle), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(list, &wheel);
+            return list->currentIndex();
+        };
+        QCOMPARE(turnWheel(w->cboCommPort, 120), 1);
+        QCOMPARE(turnWheel(w->cboCommBaudRate, -120), 0);
+        QVERIFY(!w->cboCommBaudRate->hasFocus());
+        w->cboCommBaudRate->setFocus();
+        turnWheel(w->cboCommBaudRate, -120);
+        QCOMPARE(w->cboCommBaudRate->currentIndex(), 1);
+    }
+};
 
 QTEST_MAIN(TestWindow)
 #include "test_window.moc"

@@ -96,18 +96,6 @@ private slots:
         QCOMPARE(line->exchange(hex("AB"), 12), hex("AB0000000055AAFF1281D204"));
     }
 
-    void pic16f877AnswersNothingButPrintsTicket() {
-        sim->setController(SimController::PIC16F877);
-        QSignalSpy frames(sim.get(), &SimDevice::frameReceived);
-        // As the programmer sends with this controller: command and payload back to back.
-        line->write(hex("AC") + hex("A1") + hex("59005900230005311209") + hex("AB"));
-        QTRY_COMPARE(frames.count(), 3);
-        QCOMPARE(sim->frames().at(1).payload, hex("59005900230005311209"));
-        QVERIFY(line->quiet());
-        line->write(hex("A0"));
-        QCOMPARE(line->read(14), QByteArray("AUDIT TICKET\r\n"));
-    }
-
     void faultChangesOneReply_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("expected"); // what the AC exchange brings

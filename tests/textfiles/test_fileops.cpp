@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,7 +29,7 @@ QStringList errorLines(const frmKelvaneProgrammer &w) {
 // What the next file dialog showed (empty title: no dialog came).
 struct DialogSeen {
     QString title;
-    QStringList filters;
+    QStringList types; // as the list shows them
     QString initialFile;
 };
 
@@ -44,7 +45,10 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200
         }
         auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         seen->title = dialog->windowTitle();
-        seen->filters = dialog->nameFilters();
+        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+            for (int i = 0; i < list->count(); ++i)
+                seen->types << list->itemText(i);
+        }
         seen->initialFile = dialog->directory().filePath(nameEdit ? nameEdit->text() : QString());
         if (fileName.isEmpty() || !nameEdit)
             return dialog->reject();
@@ -62,326 +66,321 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200
 class TestFileOps : public QObject {
     Q_OBJECT
 private slots:
-    void defaultFilesAtStart();
-    void fileErrors_data();
-    void fileErrors();
-    void saveLocationThroughDialog();
-    void loadDisclaimerThroughDialog();
-    void oddFilesAtStart_data();
-    void oddFilesAtStart();
-    void folderRefusesNewFiles();
-    void enteredCharactersWithoutByte();
-    void utf8SavedAsUtf8();
-};
+    void defaultFilesAtStart() {
+        const auto crlfLines = [](const QByteArrayList &lines) { return lines.join("\r\n") + "\r\n"; };
+        const QByteArray green = crlfLines(
+            {"In lieu of playing stated credits above", "I  request a refund  in that amount.  I",
+             "certify  that I have  not won more than", "$125.00 in a 24 hour period.", "",
+             "_______________________________________", "", "Drivers License No.#___________________",
+             "THIS VOUCHER VALID ON THIS DATE ONLY.", "", "", "", ""});
+        const QByteArray standard =
+            crlfLines({"I certify I am redeeming this ticket", "for noncash merchandise,prizes,toys and/",
+                       "or novelties that have a wholesale", "value of 10 times the amount charged",
+                       "to play the game once or $5.00", "whichever is less for each play of the", "game.",
+                       "", "THIS TICKET HAS NO CASH VALUE,AND MUST", "BE REDEEMED WITHIN 10 DAYS FROM TODAY.",
+                       "", "I______________________________________"});
+        ProgramFolder folder;
+        const auto first = openWindow(folder);
+        QCOMPARE(folder.read("GreenStandardDisclaimer.txt"), green);
+        QCOMPARE(folder.read("StandardDisclaimer.txt"), standard);
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Put location information here\r\n"));
+        QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("Put disclaimer information here\r\n"));
+        QCOMPARE(first->boxText(first->txtLocationInfo), QString("Put location information here\r\n"));
+        QVERIFY(errorLines(*first).isEmpty());
 
-void TestFileOps::defaultFilesAtStart() {
-    const auto crlfLines = [](const QByteArrayList &lines) { return lines.join("\r\n") + "\r\n"; };
-    const QByteArray green =
-        crlfLines({"In lieu of playing stated credits above", "I  request a refund  in that amount.  I",
-                   "certify  that I have  not won more than", "$125.00 in a 24 hour period.", "",
-                   "_______________________________________", "", "Drivers License No.#___________________",
-                   "THIS VOUCHER VALID ON THIS DATE ONLY.", "", "", "", ""});
-    const QByteArray standard =
-        crlfLines({"I certify I am redeeming this ticket", "for noncash merchandise,prizes,toys and/",
-                   "or novelties that have a wholesale", "value of 10 times the amount charged",
-                   "to play the game once or $5.00", "whichever is less for each play of the", "game.", "",
-                   "THIS TICKET HAS NO CASH VALUE,AND MUST", "BE REDEEMED WITHIN 10 DAYS FROM TODAY.", "",
-                   "I______________________________________"});
-    ProgramFolder folder;
-    const auto first = openWindow(folder);
-    QCOMPARE(folder.read("GreenStandardDisclaimer.txt"), green);
-    QCOMPARE(folder.read("StandardDisclaimer.txt"), standard);
-    QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Put location information here\r\n"));
-    QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("Put disclaimer information here\r\n"));
-    QCOMPARE(first->boxText(first->txtLocationInfo), QString("Put location information here\r\n"));
-    QVERIFY(errorLines(*first).isEmpty());
-
-    // The next start recreates only what is missing; the operator's files, even emptied, stay.
-    QVERIFY(QFile::remove(folder.file("GreenStandardDisclaimer.txt")));
-    folder.write("MyLocation.txt", "");
-    folder.write("MyDisclaimer.txt", "edited");
-    const auto second = openWindow(folder);
-    QCOMPARE(folder.read("GreenStandardDisclaimer.txt"), green);
-    QCOMPARE(folder.read("MyLocation.txt"), QByteArray());
-    QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("edited"));
-    QCOMPARE(second->boxText(second->txtLocationInfo), QString());
-    QVERIFY(errorLines(*second).isEmpty());
-}
-
-void TestFileOps::fileErrors_data() {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("reason");
-    const auto row = [](const char *name, int action, const QString &file, const QString &text,
-                        const QString &reason = QString()) {
-        QTest::newRow(name) << action << file << text << reason;
-    };
-    const QString kept = "kept\r\ntext";
-    row("load a missing file", LoadLocation, "missing.txt", kept);
-    row("load a folder", LoadDisclaimer, "folder.txt", kept);
-    row("save into a missing folder", SaveLocation, "nowhere/loc.txt", kept);
-    row("save over a folder", SaveDisclaimer, "folder.txt", kept);
-    row("save when the disk fills up", SaveLocation, "MyLocation.txt", QString(200, u'x'));
-    // Only regular files of at most 1 MiB are read.
-    row("load a pipe", LoadLocation, "pipe.txt", kept, "not a regular file");
-    row("load a device", LoadDisclaimer, "zero.txt", kept, "not a regular file");
-    row("load a 2 MB file", LoadLocation, "big.txt", kept, "larger than 1 MiB");
-}
-
-// The status log gets one line naming the file; the box and the file stay as they were.
-void TestFileOps::fileErrors() {
-    QFETCH(int, action);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, reason);
-    ProgramFolder folder;
-    QVERIFY(QDir(folder.path()).mkdir("folder.txt"));
-    QCOMPARE(::mkfifo(QFile::encodeName(folder.file("pipe.txt")).constData(), 0600), 0);
-    QVERIFY(QFile::link("/dev/zero", folder.file("zero.txt")));
-    folder.write("big.txt", QByteArray(2000000, 'x'));
-    const auto w = openWindow(folder);
-    QPlainTextEdit *box = action < LoadDisclaimer ? w->txtLocationInfo : w->txtDisclaimer;
-    w->setBoxText(box, text);
-    const QByteArray before = folder.read(name);
-    const QString path = QDir::toNativeSeparators(folder.file(name));
-    {
-        const FileSizeLimit full(100);
-        w->FileLoadSave(action, path);
+        // The next start recreates only what is missing; the operator's files, even emptied, stay.
+        QVERIFY(QFile::remove(folder.file("GreenStandardDisclaimer.txt")));
+        folder.write("MyLocation.txt", "");
+        folder.write("MyDisclaimer.txt", "edited");
+        const auto second = openWindow(folder);
+        QCOMPARE(folder.read("GreenStandardDisclaimer.txt"), green);
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray());
+        QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("edited"));
+        QCOMPARE(second->boxText(second->txtLocationInfo), QString());
+        QVERIFY(errorLines(*second).isEmpty());
     }
-    QCOMPARE(w->boxText(box), text);
-    const QStringList errors = errorLines(*w);
-    QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].contains(path) && errors[0].contains(reason), qPrintable(errors[0]));
-    QCOMPARE(folder.read(name), before);
-    QVERIFY(QFileInfo(folder.file("folder.txt")).isDir());
-    QVERIFY(!QFile::exists(folder.file("nowhere")));
-}
 
-void TestFileOps::saveLocationThroughDialog() {
-    ProgramFolder folder;
-    const auto w = openWindow(folder);
-    const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
-    const QString text = QString::fromUtf8("Joe's Arcade\r\n\xE2\x82\xAC"
-                                           "1 Main St.\r\n");
-    w->setBoxText(w->txtLocationInfo, text);
-    DialogSeen seen;
-    answerFileDialog("joes.txt", &seen);
-    QTest::mouseClick(w->cmdFileOps[SaveLocation], Qt::LeftButton);
-    QCOMPARE(seen.title, QString("Save Location Text"));
-    QCOMPARE(seen.filters, QStringList({"(*.txt) (*.txt)", "All Files (*)"}));
-    QCOMPARE(seen.initialFile, folder.file("MyLocation.txt"));
-    const QString chosen = QDir::toNativeSeparators(folder.file("joes.txt"));
-    QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\x80"
-                                                 "1 Main St.\r\n\r\n"));
-    QCOMPARE(w->LocationFileName, chosen);
-    QCOMPARE(ProfileStringGet("Settings", "LocationFileName", "<none>", folder.ini()), chosen);
-    QCOMPARE(w->boxText(w->txtLocationInfo), text); // a save leaves the box as it is
-
-    // Shut-down now saves to the new file, and the next start loads it.
-    w->setBoxText(w->txtLocationInfo, "Joe's Arcade\r\n");
-    w->close();
-    QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\r\n"));
-    const auto again = openWindow(folder);
-    QCOMPARE(again->LocationFileName, chosen);
-    QCOMPARE(again->boxText(again->txtLocationInfo), QString("Joe's Arcade\r\n"));
-}
-
-void TestFileOps::loadDisclaimerThroughDialog() {
-    ProgramFolder folder;
-    const auto w = openWindow(folder);
-    const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
-    DialogSeen cancelled;
-    answerFileDialog(QString(), &cancelled);
-    QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);
-    QCOMPARE(cancelled.title, QString("Open Disclaimer Text"));
-    QCOMPARE(cancelled.initialFile, folder.file("MyDisclaimer.txt"));
-    QCOMPARE(w->boxText(w->txtDisclaimer), QString("Put disclaimer information here\r\n"));
-    QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
-    QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
-
-    DialogSeen seen;
-    answerFileDialog("StandardDisclaimer.txt", &seen);
-    QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);
-    const QString chosen = QDir::toNativeSeparators(folder.file("StandardDisclaimer.txt"));
-    QCOMPARE(w->DisclaimerFileName, chosen);
-    QCOMPARE(ProfileStringGet("Settings", "DisclaimerFileName", "<none>", folder.ini()), chosen);
-    QVERIFY(w->boxText(w->txtDisclaimer)
-                .endsWith("\r\n\r\nI______________________________________\r\n")); // last line kept
-    QVERIFY(w->chkSend[4]->isChecked()); // a changed text is marked for sending
-}
-
-// What start-up makes of the location file, and what shut-down then does with it: a text that
-// did not load, or that is still as loaded, is not written back.
-void TestFileOps::oddFilesAtStart_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason"); // of the one error line; empty: none
-    QTest::addColumn<QString>("text");   // in the box after start-up
-    QTest::addColumn<QString>("typed");  // then typed into the box
-    const auto row = [](const char *kind, const char *reason, const QString &text,
-                        const QString &typed = {}) {
-        QTest::newRow(kind) << kind << reason << text << typed;
-    };
-    row("missing", "No such file", "");
-    row("missing, then typed: saved", "No such file", "", "Joe");
-    row("folder", "it is a folder", "");
-    row("pipe", "not a regular file", "");
-    row("device", "not a regular file", "");
-    row("2 MB", "larger than 1 MiB", "");
-    row("not readable", "Permission denied", "");
-    row("LF lines", "", "a\r\nb\r\n");
-    row("UTF-16, shown as bytes", "",
-        QString::fromLatin1("\xFF\xFE"
-                            "a") +
-            QChar(0) + "\r\n" + QChar(0) + "\r\n" + QChar(0) + "\r\n");
-    row("UTF-8", "", QString::fromUtf8("Caf\xC3\xA9\r\n"));
-}
-
-void TestFileOps::oddFilesAtStart() {
-    QFETCH(QString, kind);
-    QFETCH(QString, reason);
-    QFETCH(QString, text);
-    QFETCH(QString, typed);
-    ProgramFolder folder;
-    QString path = folder.file("location.txt");
-    QByteArray bytes;
-    if (kind == "folder") {
-        QVERIFY(QDir().mkdir(path));
-    } else if (kind == "pipe") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == "device") {
-        path = "/dev/zero";
-    } else if (kind == "2 MB") {
-        bytes = QByteArray(2 * 1024 * 1024, 'x');
-    } else if (kind == "not readable") {
-        bytes = "secret\r\n";
-    } else if (kind == "LF lines") {
-        bytes = "a\nb\n";
-    } else if (kind.startsWith("UTF-16")) {
-        bytes = QByteArray("\xFF\xFE"
-                           "a\0\r\0\n\0",
-                           8);
-    } else if (kind == "UTF-8") {
-        bytes = "Caf\xC3\xA9\r\n";
+    void fileErrors_data() {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, int action, const QString &file, const QString &text) {
+            QTest::newRow(name) << action << file << text;
+        };
+        const QString kept = "kept\r\ntext";
+        row("load a missing file", LoadLocation, "missing.txt", kept);
+        row("load a folder", LoadDisclaimer, "folder.txt", kept);
+        row("save into a missing folder", SaveLocation, "nowhere/loc.txt", kept);
+        row("save over a folder", SaveDisclaimer, "folder.txt", kept);
+        row("save when the disk fills up", SaveLocation, "MyLocation.txt", QString(200, u'x'));
+        // A pipe, a device or a file over 1 MiB is refused by the same load, see oddFilesAtStart.
     }
-    if (!bytes.isEmpty())
-        folder.write("location.txt", bytes);
-    folder.writeSettings({"CommPort=0", "LocationFileName=" + path});
-    std::unique_ptr<frmKelvaneProgrammer> w;
-    if (kind == "not readable") {
-        AsOrdinaryUser::own(folder.path());
-        AsOrdinaryUser::own(folder.ini());
-        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
-        const AsOrdinaryUser user;
-        w = openWindow(folder);
-    } else {
-        w = openWindow(folder);
-    }
-    const QStringList errors = errorLines(*w);
-    if (reason.isEmpty()) {
-        QCOMPARE(errors, QStringList());
-    } else {
-        QVERIFY2(errors.size() == 1 && errors[0].contains(path) && errors[0].contains(reason),
-                 qPrintable(errors.join('\n')));
-    }
-    QCOMPARE(w->boxText(w->txtLocationInfo), text);
 
-    if (!typed.isEmpty())
-        QTest::keyClicks(w->txtLocationInfo, typed);
-    QVERIFY(w->close());
-    if (!typed.isEmpty()) {
-        QCOMPARE(folder.read("location.txt"), (typed + "\r\n").toLatin1());
-    } else if (!bytes.isEmpty()) {
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(folder.read("location.txt"), bytes);
-    } else if (kind != "device") {
-        QVERIFY(!QFileInfo(path).isFile());
-    }
-}
-
-// A folder the program may not add files to, holding files it may write: the saves write the
-// files in place, and a save that fails there puts the old contents back.
-void TestFileOps::folderRefusesNewFiles() {
-    ProgramFolder folder;
-    const auto w = openWindow(folder);
-    for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
-        AsOrdinaryUser::own(folder.file(name));
-    AsOrdinaryUser::own(folder.path());
-    QVERIFY(QFile::setPermissions(folder.path(),
-                                  QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
-    const QByteArray before = folder.read("MyLocation.txt");
-    w->setBoxText(w->txtLocationInfo, QString(3000, u'x'));
-    {
-        const AsOrdinaryUser user;
+    // The status log gets one line naming the file; the box and the file stay as they were.
+    void fileErrors() {
+        QFETCH(int, action);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        ProgramFolder folder;
+        QVERIFY(QDir(folder.path()).mkdir("folder.txt"));
+        const auto w = openWindow(folder);
+        QPlainTextEdit *box = action < LoadDisclaimer ? w->txtLocationInfo : w->txtDisclaimer;
+        w->setBoxText(box, text);
+        const QByteArray before = folder.read(name);
+        const QString path = QDir::toNativeSeparators(folder.file(name));
         {
-            const FileSizeLimit full(1000);
-            w->FileLoadSave(SaveLocation, w->LocationFileName);
+            const FileSizeLimit full(100);
+            w->FileLoadSave(action, path);
+        }
+        QCOMPARE(w->boxText(box), text);
+        const QStringList errors = errorLines(*w);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(path), qPrintable(errors[0]));
+        QCOMPARE(folder.read(name), before);
+        QVERIFY(QFileInfo(folder.file("folder.txt")).isDir());
+        QVERIFY(!QFile::exists(folder.file("nowhere")));
+    }
+
+    void dialogCancelled_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("file"); // the dialog starts on
+        const QStringList titles = {"Open Location Text", "Save Location Text", "Open Disclaimer Text",
+                                    "Save Disclaimer Text"};
+        for (int i = 0; i < 4; ++i)
+            QTest::newRow(qPrintable(titles[i]))
+                << i << titles[i] << (i < 2 ? "MyLocation.txt" : "MyDisclaimer.txt");
+    }
+
+    // Each file button's dialog: its title, the current file, and a type list that reads as the two
+    // descriptions. Cancelled, it changes nothing.
+    void dialogCancelled() {
+        QFETCH(int, button);
+        QFETCH(QString, file);
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+        const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+        DialogSeen seen;
+        answerFileDialog(QString(), &seen);
+        QTest::mouseClick(w->cmdFileOps[button], Qt::LeftButton);
+        QTEST(seen.title, "title");
+        QCOMPARE(seen.types, QStringList({"(*.txt)", "All Files"}));
+        QCOMPARE(seen.initialFile, folder.file(file));
+        QCOMPARE(w->boxText(w->txtDisclaimer), QString("Put disclaimer information here\r\n"));
+        QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
+        QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), files);
+    }
+
+    void saveLocationThroughDialog() {
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        const QString text = QString::fromUtf8("Joe's Arcade\r\n\xE2\x82\xAC"
+                                               "1 Main St.\r\n");
+        w->setBoxText(w->txtLocationInfo, text);
+        DialogSeen seen;
+        answerFileDialog("joes.txt", &seen);
+        QTest::mouseClick(w->cmdFileOps[SaveLocation], Qt::LeftButton);
+        const QString chosen = QDir::toNativeSeparators(folder.file("joes.txt"));
+        QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\x80"
+                                                     "1 Main St.\r\n\r\n"));
+        QCOMPARE(w->LocationFileName, chosen);
+        QCOMPARE(ProfileStringGet("Settings", "LocationFileName", "<none>", folder.ini()), chosen);
+        QCOMPARE(w->boxText(w->txtLocationInfo), text); // a save leaves the box as it is
+
+        // Shut-down now saves to the new file, and the next start loads it.
+        w->setBoxText(w->txtLocationInfo, "Joe's Arcade\r\n");
+        w->close();
+        QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\r\n"));
+        const auto again = openWindow(folder);
+        QCOMPARE(again->LocationFileName, chosen);
+        QCOMPARE(again->boxText(again->txtLocationInfo), QString("Joe's Arcade\r\n"));
+    }
+
+    void loadDisclaimerThroughDialog() {
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        DialogSeen seen;
+        answerFileDialog("StandardDisclaimer.txt", &seen);
+        QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);
+        const QString chosen = QDir::toNativeSeparators(folder.file("StandardDisclaimer.txt"));
+        QCOMPARE(w->DisclaimerFileName, chosen);
+        QCOMPARE(ProfileStringGet("Settings", "DisclaimerFileName", "<none>", folder.ini()), chosen);
+        QVERIFY(w->boxText(w->txtDisclaimer)
+                    .endsWith("\r\n\r\nI______________________________________\r\n")); // last line kept
+        QVERIFY(w->chkSend[4]->isChecked()); // a changed text is marked for sending
+    }
+
+    // What start-up makes of the location file, and what shut-down then does with it: a text that
+    // did not load, or that is still as loaded, is not written back.
+    void oddFilesAtStart_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // of the one error line; empty: none
+        QTest::addColumn<QString>("text");   // in the box after start-up
+        QTest::addColumn<QString>("typed");  // then typed into the box
+        const auto row = [](const char *kind, const char *reason, const QString &text,
+                            const QString &typed = {}) {
+            QTest::newRow(kind) << kind << reason << text << typed;
+        };
+        row("missing", "No such file", "");
+        row("missing, then typed: saved", "No such file", "", "Joe");
+        row("folder", "it is a folder", "");
+        row("pipe", "not a regular file", "");
+        row("device", "not a regular file", "");
+        row("2 MB", "larger than 1 MiB", "");
+        row("not readable", "Permission denied", "");
+        row("LF lines", "", "a\r\nb\r\n");
+        row("UTF-16, shown as bytes", "",
+            QString::fromLatin1("\xFF\xFE"
+                                "a") +
+                QChar(0) + "\r\n" + QChar(0) + "\r\n" + QChar(0) + "\r\n");
+    }
+
+    void oddFilesAtStart() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QFETCH(QString, text);
+        QFETCH(QString, typed);
+        ProgramFolder folder;
+        QString path = folder.file("location.txt");
+        QByteArray bytes;
+        if (kind == "folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (kind == "pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "device") {
+            path = "/dev/zero";
+        } else if (kind == "2 MB") {
+            bytes = QByteArray(2 * 1024 * 1024, 'x');
+        } else if (kind == "not readable") {
+            bytes = "secret\r\n";
+        } else if (kind == "LF lines") {
+            bytes = "a\nb\n";
+        } else if (kind.startsWith("UTF-16")) {
+            bytes = QByteArray("\xFF\xFE"
+                               "a\0\r\0\n\0",
+                               8);
+        }
+        if (!bytes.isEmpty())
+            folder.write("location.txt", bytes);
+        folder.writeSettings({"CommPort=0", "LocationFileName=" + path});
+        std::unique_ptr<frmKelvaneProgrammer> w;
+        if (kind == "not readable") {
+            AsOrdinaryUser::own(folder.path());
+            AsOrdinaryUser::own(folder.ini());
+            QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+            const AsOrdinaryUser user;
+            w = openWindow(folder);
+        } else {
+            w = openWindow(folder);
+        }
+        const QStringList errors = errorLines(*w);
+        if (reason.isEmpty()) {
+            QCOMPARE(errors, QStringList());
+        } else {
+            QVERIFY2(errors.size() == 1 && errors[0].contains(path) && errors[0].contains(reason),
+                     qPrintable(errors.join('\n')));
+        }
+        QCOMPARE(w->boxText(w->txtLocationInfo), text);
+
+        if (!typed.isEmpty())
+            QTest::keyClicks(w->txtLocationInfo, typed);
+        QVERIFY(w->close());
+        if (!typed.isEmpty()) {
+            QCOMPARE(folder.read("location.txt"), (typed + "\r\n").toLatin1());
+        } else if (!bytes.isEmpty()) {
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+            QCOMPARE(folder.read("location.txt"), bytes);
+        } else if (kind != "device") {
+            QVERIFY(!QFileInfo(path).isFile());
+        }
+    }
+
+    // A folder the program may not add files to, holding files it may write: the saves write the
+    // files in place, and a save that fails there puts the old contents back.
+    void folderRefusesNewFiles() {
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
+            AsOrdinaryUser::own(folder.file(name));
+        AsOrdinaryUser::own(folder.path());
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                         QFile::ExeOther));
+        const QByteArray before = folder.read("MyLocation.txt");
+        w->setBoxText(w->txtLocationInfo, QString(3000, u'x'));
+        {
+            const AsOrdinaryUser user;
+            {
+                const FileSizeLimit full(1000);
+                w->FileLoadSave(SaveLocation, w->LocationFileName);
+            }
+            QCOMPARE(errorLines(*w).size(), 1);
+            QCOMPARE(folder.read("MyLocation.txt"), before);
+
+            w->setBoxText(w->txtLocationInfo, "Main St\r\n");
+            w->txtGameNumber[0]->setText("4321");
+            QVERIFY(w->close());
         }
         QCOMPARE(errorLines(*w).size(), 1);
-        QCOMPARE(folder.read("MyLocation.txt"), before);
-
-        w->setBoxText(w->txtLocationInfo, "Main St\r\n");
-        w->txtGameNumber[0]->setText("4321");
-        QVERIFY(w->close());
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Main St\r\n\r\n"));
+        QCOMPARE(ProfileStringGet("Settings", "GameNumber0", "<none>", folder.ini()), QString("4321"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 5); // nothing left over
     }
-    QCOMPARE(errorLines(*w).size(), 1);
-    QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Main St\r\n\r\n"));
-    QCOMPARE(ProfileStringGet("Settings", "GameNumber0", "<none>", folder.ini()), QString("4321"));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 5); // nothing left over
-}
 
-// A character with no Windows-1252 byte becomes "?" as it is typed or pasted, with one warning.
-void TestFileOps::enteredCharactersWithoutByte() {
-    ProgramFolder folder;
-    const auto w = openWindow(folder);
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->setBoxText(w->txtDisclaimer, QString());
-    w->txtDisclaimer->setFocus();
-    QKeyEvent arrow(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\xE2\x86\x92"));
-    QApplication::sendEvent(w->txtDisclaimer, &arrow);
-    QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
-    QVERIFY(w->chkSend[4]->isChecked());
+    // A character with no Windows-1252 byte becomes "?" as it is typed or pasted, with one warning.
+    void enteredCharactersWithoutByte() {
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->setBoxText(w->txtDisclaimer, QString());
+        w->txtDisclaimer->setFocus();
+        QKeyEvent arrow(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\xE2\x86\x92"));
+        QApplication::sendEvent(w->txtDisclaimer, &arrow);
+        QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
+        QVERIFY(w->chkSend[4]->isChecked());
 
-    QApplication::clipboard()->setText(
-        QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
-    w->txtDisclaimer->paste();
-    QCOMPARE(w->boxText(w->txtDisclaimer), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
-    const QStringList warnings =
-        w->statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^WARNING: "));
-    QCOMPARE(warnings,
-             QStringList({QString::fromUtf8("WARNING: \"\xE2\x86\x92\" (U+2192) has no Windows-1252 "
-                                            "byte and became \"?\""),
-                          QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
-                                            "(U+2192) have no Windows-1252 byte and became \"?\"")}));
-    // Undo takes back the paste and its "?" in one step.
-    w->txtDisclaimer->undo();
-    QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
-    w->txtDisclaimer->redo();
-    QVERIFY(w->close());
-    QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
-}
+        QApplication::clipboard()->setText(
+            QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
+        w->txtDisclaimer->paste();
+        QCOMPARE(w->boxText(w->txtDisclaimer), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
+        const QStringList warnings =
+            w->statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^WARNING: "));
+        QCOMPARE(warnings,
+                 QStringList({QString::fromUtf8("WARNING: \"\xE2\x86\x92\" (U+2192) has no Windows-1252 "
+                                                "byte and became \"?\""),
+                              QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
+                                                "(U+2192) have no Windows-1252 byte and became \"?\"")}));
+        // Undo takes back the paste and its "?" in one step.
+        w->txtDisclaimer->undo();
+        QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
+        w->txtDisclaimer->redo();
+        QVERIFY(w->close());
+        QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
+    }
 
-// A UTF-8 file loads as what it says, is kept as it is while unchanged, and is saved in UTF-8
-// (with its mark) when changed; the device still gets Windows-1252.
-void TestFileOps::utf8SavedAsUtf8() {
-    ProgramFolder folder;
-    const QByteArray bytes = "\xEF\xBB\xBF"
-                             "Caf\xC3\xA9 \xE2\x86\x92\r\n";
-    folder.write("MyLocation.txt", bytes);
-    auto w = openWindow(folder);
-    QCOMPARE(w->boxText(w->txtLocationInfo), QString::fromUtf8("Caf\xC3\xA9 ?\r\n"));
-    QVERIFY(w->statusText().startsWith("WARNING: \"\xE2\x86\x92\" (U+2192)"));
-    QCOMPARE(textBlocks(w->boxText(w->txtLocationInfo))->blocks[0].left(7), QByteArray("Caf\xE9 ?\r"));
-    QVERIFY(w->close());
-    QCOMPARE(folder.read("MyLocation.txt"), bytes);
+    // A UTF-8 file loads as what it says, is kept as it is while unchanged, and is saved in UTF-8
+    // (with its mark) when changed; the device still gets Windows-1252.
+    void utf8SavedAsUtf8() {
+        ProgramFolder folder;
+        const QByteArray bytes = "\xEF\xBB\xBF"
+                                 "Caf\xC3\xA9 \xE2\x86\x92\r\n";
+        folder.write("MyLocation.txt", bytes);
+        auto w = openWindow(folder);
+        QCOMPARE(w->boxText(w->txtLocationInfo), QString::fromUtf8("Caf\xC3\xA9 ?\r\n"));
+        QVERIFY(w->statusText().startsWith("WARNING: \"\xE2\x86\x92\" (U+2192)"));
+        QCOMPARE(textBlocks(w->boxText(w->txtLocationInfo))->blocks[0].left(7), QByteArray("Caf\xE9 ?\r"));
+        QVERIFY(w->close());
+        QCOMPARE(folder.read("MyLocation.txt"), bytes);
 
-    w = openWindow(folder);
-    QTest::keyClicks(w->txtLocationInfo, "Bar");
-    QVERIFY(w->close());
-    QCOMPARE(folder.read("MyLocation.txt"), QByteArray("\xEF\xBB\xBF"
-                                                       "BarCaf\xC3\xA9 ?\r\n\r\n"));
-}
+        w = openWindow(folder);
+        QTest::keyClicks(w->txtLocationInfo, "Bar");
+        QVERIFY(w->close());
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("\xEF\xBB\xBF"
+                                                           "BarCaf\xC3\xA9 ?\r\n\r\n"));
+    }
+};
 
 QTEST_MAIN(TestFileOps)
 #include "test_fileops.moc"
