@@ -118,12 +118,12 @@ private slots:
         // Values the program does not know fall back to the key's default.
         row("options 300", {"Options=300"}, defaults);
         row("options -1", {"Options=-1"}, defaults);
-        row("printer 9", {"PrinterType=9"}, defaults);
+        row("printer 7", {"PrinterType=7"}, defaults);
         row("printer -1", {"PrinterType=-1"}, defaults);
         row("printer rate 2", {"HardwareType=1", "PrinterBaudRate=2"}, {0, 0, 0, 1, 1, 0, 0});
         row("hardware 2", {"HardwareType=2"}, defaults);
-        row("comm rate 7", {"HardwareType=1", "CommBaudRate=7"}, {0, 0, 0, 1, 1, 0, 0});
-        row("port 20", {"CommPort=20"}, defaults);
+        row("comm rate 2", {"HardwareType=1", "CommBaudRate=2"}, {0, 0, 0, 1, 1, 0, 0});
+        row("port 13", {"CommPort=13"}, defaults);
         row("port -3", {"CommPort=-3"}, defaults);
         row("port 65537", {"CommPort=65537"}, defaults);
         row("debug 65536", {"DebugOptions=65536"}, defaults);

@@ -146,6 +146,11 @@ private slots:
         line->port.close();
         QVERIFY(line->open(link()));
         QCOMPARE(line->exchange(hex("AC"), 6), hex("AC0000003601"));
+
+        // Stopping removes the link only while it is still the one this device made.
+        QVERIFY(QFile::remove(link()) && QFile::link(QStringLiteral("/dev/null"), link()));
+        sim->stop();
+        QCOMPARE(QFileInfo(link()).symLinkTarget(), QStringLiteral("/dev/null"));
     }
 };
 

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -265,6 +267,14 @@ private slots:
         if (!bytes.isEmpty())
             folder.write("location.txt", bytes);
         folder.writeSettings({"CommPort=0", "LocationFileName=" + path});
+        // The device row runs as an ordinary user from start to close: should the program ever
+        // write the box back there, it must fail the test, not replace the system's /dev/zero.
+        std::optional<AsOrdinaryUser> asUser;
+        if (kind == "device") {
+            AsOrdinaryUser::own(folder.path());
+            AsOrdinaryUser::own(folder.ini());
+            asUser.emplace();
+        }
         std::unique_ptr<frmKelvaneProgrammer> w;
         if (kind == "not readable") {
             AsOrdinaryUser::own(folder.path());
@@ -329,22 +339,30 @@ private slots:
     }
 
     // A character with no Windows-1252 byte becomes "?" as it is typed or pasted, with one warning.
+    void enteredCharactersWithoutByte_data() {
+        QTest::addColumn<bool>("location");
+        QTest::newRow("location") << true;
+        QTest::newRow("disclaimer") << false;
+    }
+
     void enteredCharactersWithoutByte() {
+        QFETCH(bool, location);
         ProgramFolder folder;
         const auto w = openWindow(folder);
+        QPlainTextEdit *const box = location ? w->txtLocationInfo : w->txtDisclaimer;
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        w->setBoxText(w->txtDisclaimer, QString());
-        w->txtDisclaimer->setFocus();
+        w->setBoxText(box, QString());
+        box->setFocus();
         QKeyEvent arrow(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\xE2\x86\x92"));
-        QApplication::sendEvent(w->txtDisclaimer, &arrow);
-        QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
-        QVERIFY(w->chkSend[4]->isChecked());
+        QApplication::sendEvent(box, &arrow);
+        QCOMPARE(w->boxText(box), QString("?"));
+        QVERIFY(w->chkSend[location ? 3 : 4]->isChecked());
 
         QApplication::clipboard()->setText(
             QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
-        w->txtDisclaimer->paste();
-        QCOMPARE(w->boxText(w->txtDisclaimer), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
+        box->paste();
+        QCOMPARE(w->boxText(box), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
         const QStringList warnings =
             w->statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^WARNING: "));
         QCOMPARE(warnings,
@@ -353,11 +371,12 @@ private slots:
                               QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
                                                 "(U+2192) have no Windows-1252 byte and became \"?\"")}));
         // Undo takes back the paste and its "?" in one step.
-        w->txtDisclaimer->undo();
-        QCOMPARE(w->boxText(w->txtDisclaimer), QString("?"));
-        w->txtDisclaimer->redo();
+        box->undo();
+        QCOMPARE(w->boxText(box), QString("?"));
+        box->redo();
         QVERIFY(w->close());
-        QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
+        QCOMPARE(folder.read(location ? "MyLocation.txt" : "MyDisclaimer.txt"),
+                 QByteArray("? caf\xE9 ??\r\n\x80\r\n"));
     }
 
     // A UTF-8 file loads as what it says, is kept as it is while unchanged, and is saved in UTF-8
