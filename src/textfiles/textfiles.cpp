@@ -1,5 +1,6 @@
 #include "textfiles/textfiles.h"
 
+#include "link/statuslog.h"
 #include "textfiles/cp1252.h"
 
 #include <QStringDecoder>
@@ -139,7 +140,7 @@ QString unencodableWarning(const QStringList &replaced) {
 QString characterForMessage(const QString &character) {
     const QList<uint> codes = character.toUcs4();
     const uint code = codes.isEmpty() ? 0 : codes.first();
-    const QString number = QStringLiteral("U+%1").arg(code, 4, 16, QLatin1Char('0')).toUpper();
+    const QString number = codePointName(code);
     // Control characters would garble the log line; the number alone names them.
     if (code < 0x20 || (code >= 0x7F && code < 0xA0) || !QChar::isPrint(code))
         return number;
