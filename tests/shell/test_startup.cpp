@@ -363,30 +363,37 @@ private slots:
     }
 
     // Keys this copy did not change keep what another copy saved meanwhile; a settings file removed
-    // while the program runs is written again, whole.
+    // or emptied (as a failed write elsewhere could leave it) while the program runs is written
+    // again, whole.
     void settingsAtExit_data() {
-        QTest::addColumn<bool>("otherCopy"); // else the file is removed
-        QTest::newRow("another copy closed first") << true;
-        QTest::newRow("file removed while running") << false;
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("another copy closed first") << "other copy";
+        QTest::newRow("file removed while running") << "removed";
+        QTest::newRow("file emptied while running") << "emptied";
     }
 
     void settingsAtExit() {
-        QFETCH(bool, otherCopy);
+        QFETCH(QString, meanwhile);
+        const bool other = meanwhile == "other copy";
         ProgramFolder folder;
-        folder.writeSettings({"CommPort=0", "GameNumber0=1111", "GameNumber1=2222"});
+        QStringList keys = firstRunKeys;
+        keys[0] = "CommPort=0";
+        folder.writeSettings(keys);
         const auto w = openWindow(folder);
-        w->txtGameNumber[1]->setText(QStringLiteral("5678"));
-        if (otherCopy) {
-            const auto other = openWindow(folder);
-            other->txtGameNumber[0]->setText(QStringLiteral("1234"));
-            other->txtGameNumber[1]->setText(QStringLiteral("8765"));
-            QVERIFY(other->close());
-        } else {
+        if (other) {
+            w->txtGameNumber[1]->setText(QStringLiteral("5678"));
+            const auto copy = openWindow(folder);
+            copy->txtGameNumber[0]->setText(QStringLiteral("1234"));
+            copy->txtGameNumber[1]->setText(QStringLiteral("8765"));
+            QVERIFY(copy->close());
+        } else if (meanwhile == "removed") {
             QVERIFY(QFile::remove(folder.ini()));
+        } else {
+            folder.write("KelvaneProgrammer.ini", "");
         }
         QVERIFY(w->close());
-        QCOMPARE(storedValue(folder, "GameNumber0"), QString(otherCopy ? "1234" : "1111"));
-        QCOMPARE(storedValue(folder, "GameNumber1"), QStringLiteral("5678")); // changed here: this copy's
+        QCOMPARE(storedValue(folder, "GameNumber0"), QString(other ? "1234" : "1111"));
+        QCOMPARE(storedValue(folder, "GameNumber1"), QString(other ? "5678" : "2222")); // changed here
         QCOMPARE(storedValue(folder, "Bonus3"), QStringLiteral("50.00"));
     }
 
