@@ -42,6 +42,53 @@ struct StoredSettings {
     }
 };
 
+// Start-up's settings reads, each applied to its field or control in turn.
+void applyStoredSettings(frmKelvaneProgrammer &w, const StoredSettings &stored,
+                         const QString &programFolder) {
+    const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
+    if (debugOptions == 0) {
+        // The shortened window ends at the Debug frame's top edge.
+        w.frameDebug->hide();
+        w.setFixedSize(w.width(), w.frameDebug->y());
+    } else {
+        w.txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
+        w.txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
+    }
+
+    w.Options = quint8(stored.number(QStringLiteral("Options"), 0, 0, 255));
+    w.PrinterType = qint32(stored.number(QStringLiteral("PrinterType"), 0, 0, w.optPrinter.size() - 1));
+    w.PrinterBaudRate = qint32(stored.number(QStringLiteral("PrinterBaudRate"), 0, 0, 1));
+    w.LocationFileName =
+        stored.text(QStringLiteral("LocationFileName"),
+                    QDir::toNativeSeparators(programFolder + QStringLiteral("/MyLocation.txt")));
+    w.DisclaimerFileName =
+        stored.text(QStringLiteral("DisclaimerFileName"),
+                    QDir::toNativeSeparators(programFolder + QStringLiteral("/MyDisclaimer.txt")));
+    w.HardwareType = qint32(stored.number(QStringLiteral("HardwareType"), 0, 0, 1));
+
+    for (int i = 0; i < w.txtBonus.size(); ++i)
+        w.txtBonus[i]->setText(
+            stored.text(QStringLiteral("Bonus%1").arg(i), QLatin1String(bonusDefaults[i])));
+    for (int i = 0; i < w.txtGameNumber.size(); ++i)
+        w.txtGameNumber[i]->setText(
+            stored.text(QStringLiteral("GameNumber%1").arg(i), QLatin1String(gameNumberDefaults[i])));
+
+    // The lists' handlers do nothing yet: FormLoaded is still false.
+    w.cboCommPort->setCurrentIndex(int(stored.number(QStringLiteral("CommPort"), 1, 0, 12)));
+    w.cboCommBaudRate->setCurrentIndex(int(stored.number(QStringLiteral("CommBaudRate"), 0, 0, 1)));
+
+    // Each box ticked runs the option rules, which may clear a bit again; test the bit as it is now.
+    for (int i = 0; i < w.chkOptions.size(); ++i) {
+        if (w.Options & (1u << i))
+            w.chkOptions[i]->setChecked(true);
+    }
+
+    w.optPrinter[w.PrinterType]->setChecked(true);
+    w.optPrinterBaudRate[w.PrinterBaudRate]->setChecked(true);
+    // With the PIC16F877 this forces both baud rates to 1200, whatever was stored.
+    w.optHardwareType[w.HardwareType]->setChecked(true);
+}
+
 } // namespace
 
 void frmKelvaneProgrammer::Form_Load() {
@@ -67,47 +114,7 @@ void frmKelvaneProgrammer::Form_Load() {
         profileSectionValues(settingsBytes.value_or(QByteArray()), section, &m_settingsKnown)};
     m_settingsSeen = stored.values;
 
-    const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
-    if (debugOptions == 0) {
-        // The shortened window ends at the Debug frame's top edge.
-        frameDebug->hide();
-        setFixedSize(width(), frameDebug->y());
-    } else {
-        txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
-        txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
-    }
-
-    Options = quint8(stored.number(QStringLiteral("Options"), 0, 0, 255));
-    PrinterType = qint32(stored.number(QStringLiteral("PrinterType"), 0, 0, optPrinter.size() - 1));
-    PrinterBaudRate = qint32(stored.number(QStringLiteral("PrinterBaudRate"), 0, 0, 1));
-    LocationFileName =
-        stored.text(QStringLiteral("LocationFileName"),
-                    QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyLocation.txt")));
-    DisclaimerFileName =
-        stored.text(QStringLiteral("DisclaimerFileName"),
-                    QDir::toNativeSeparators(m_programFolder + QStringLiteral("/MyDisclaimer.txt")));
-    HardwareType = qint32(stored.number(QStringLiteral("HardwareType"), 0, 0, 1));
-
-    for (int i = 0; i < txtBonus.size(); ++i)
-        txtBonus[i]->setText(stored.text(QStringLiteral("Bonus%1").arg(i), QLatin1String(bonusDefaults[i])));
-    for (int i = 0; i < txtGameNumber.size(); ++i)
-        txtGameNumber[i]->setText(
-            stored.text(QStringLiteral("GameNumber%1").arg(i), QLatin1String(gameNumberDefaults[i])));
-
-    // The lists' handlers do nothing yet: FormLoaded is still false.
-    cboCommPort->setCurrentIndex(int(stored.number(QStringLiteral("CommPort"), 1, 0, 12)));
-    cboCommBaudRate->setCurrentIndex(int(stored.number(QStringLiteral("CommBaudRate"), 0, 0, 1)));
-
-    // Each box ticked runs the option rules, which may clear a bit again; test the bit as it is now.
-    for (int i = 0; i < chkOptions.size(); ++i) {
-        if (Options & (1u << i))
-            chkOptions[i]->setChecked(true);
-    }
-
-    optPrinter[PrinterType]->setChecked(true);
-    optPrinterBaudRate[PrinterBaudRate]->setChecked(true);
-    // With the PIC16F877 this forces both baud rates to 1200, whatever was stored.
-    optHardwareType[HardwareType]->setChecked(true);
+    applyStoredSettings(*this, stored, m_programFolder);
 
     // Bonus parameters are not offered in this version; their values are still kept and saved.
     frameBonus->hide();
