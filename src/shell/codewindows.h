@@ -38,16 +38,18 @@ bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, cons
 
 // Sets every key of Values in SectionName with one atomic replace of the file: a kill leaves the
 // old or the new file, never a mix. A file that exists but cannot be read is never replaced.
-// When the folder refuses a new file but the file itself is writable, it is rewritten in place
-// (and put back as it was should that write fail). False, with the reason in *error, when nothing
-// was written; keys that cannot be stored in a profile line are left out and named in *refused.
+// Where the file cannot be replaced but may be written, it is rewritten in place (see fileReplace). False,
+// with the reason in *error, when nothing was written; keys that cannot be stored in a profile line are left
+// out and named in *refused.
 bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
                          const QString &ProfileFileName, QString *error = nullptr,
                          QStringList *refused = nullptr);
 
-// Replaces the file's contents with bytes in one atomic step (a new file renamed over the old).
-// When the folder refuses the new file but the file may be written, writes it in place instead;
-// should that write fail, the old bytes are put back. False, with the reason in *error.
+// Replaces the file's contents with bytes in one atomic step (a new file renamed over the old),
+// through links to their target. When the target's folder refuses the new file, or refuses the
+// rename (a sticky folder, a file of another user), but the file may be written, writes it in place
+// instead; should that write fail in any way, the old bytes are put back. False, with the reason in
+// *error.
 bool fileReplace(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
 
 // The bytes of a profile file read once: empty when it does not exist, nullopt (reason in *error)

@@ -184,6 +184,16 @@ private:
     void TextEntered(QPlainTextEdit *box);
     // A line for the status log that also goes to standard error.
     void ShutDownError(const QString &line);
+    using SettingsValues = QList<std::pair<QString, QString>>; // key, value
+    SettingsValues shutDownSettings() const; // the keys shut-down writes, with their values now
+    // values without the keys another copy changed in the file (inFile) and this session did not.
+    SettingsValues settingsToWrite(const SettingsValues &values, const QHash<QString, QString> &inFile) const;
+    // Per text (0 location, 1 disclaimer): edited since its file was last loaded or saved; its file
+    // holds other bytes now than then.
+    bool textEdited(int text) const;
+    bool textFileChanged(int text) const;
+    bool keepEditBeforeLoad(int text); // Load: saves an edited text to its file first
+    void textFileUnread(int text);     // start-up could not load the file: written back only if edited
 
     void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
     void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
@@ -204,8 +214,14 @@ private:
     QString m_lastLocationText;       // guards the change handlers of the multi-line boxes
     QString m_lastDisclaimerText;
 
-    // Settings keys whose value the file is known to hold, written as a write would leave them.
+    // Settings keys whose value the file is known to hold, written as a write would leave them
+    // (start-up only).
     QHash<QString, QString> m_settingsKnown;
+    // Case-folded key -> the value the file held when this session last read or wrote it, and the
+    // value this session held then: a key whose value is still its own is not written over a
+    // change another copy made.
+    QHash<QString, QString> m_settingsSeen;
+    QHash<QString, QString> m_settingsOwn;
     // Why the settings file could not be read at start-up (then it is never written), or empty.
     QString m_settingsUnreadable;
     bool m_closeRefused = false; // a close was refused once after a failed save
@@ -214,4 +230,7 @@ private:
     // its file failed to load at start-up), and the encoding of that file.
     std::optional<QString> m_textAsFiled[2];
     int m_textEncoding[2] = {0, 0};
+    // The file's bytes then (nullopt: there was no readable file), to see changes made elsewhere.
+    std::optional<QByteArray> m_textFileBytes[2];
+    bool m_loadConflictShown[2] = {false, false}; // a Load was refused once over a file changed on disk
 };

@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -275,6 +276,11 @@ frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *
     m_programFolder = info.absolutePath();
     m_programFileName = info.fileName();
     createControls();
+    // Boxes that show a stored value keep it whole: their default limit would cut it.
+    QList<QLineEdit *> storedBoxes = txtBonus;
+    storedBoxes << txtGameNumber << txtDumpMemAddr << txtDumpMemCnt;
+    for (QLineEdit *const box : std::as_const(storedBoxes))
+        box->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
     Form_Load();
 

@@ -15,6 +15,24 @@
 
 #include <algorithm>
 
+namespace {
+
+// The bytes of a ticket file as a load reads them, or nullopt when there is no regular file to
+// read: what a text's file holds, to tell whether it changed since.
+std::optional<QByteArray> ticketFileBytes(const QString &fileName) {
+    if (!QFileInfo(fileName).isFile())
+        return std::nullopt;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.read(TicketFileMaxSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
 void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fileName,
                                          const QString &reason) {
     const QString line = QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
@@ -37,9 +55,18 @@ bool frmKelvaneProgrammer::TextFileLoadSave(qint16 FileAction, const QString &sF
         const QString boxed = boxText(box);
         QStringList replaced;
         const QByteArray bytes = ticketFileFromText(boxed, TicketEncoding(m_textEncoding[text]), &replaced);
+        // A failed write should leave the file as it was; should it not, what it left is this
+        // session's doing, and the text is owed to the file.
+        const bool bound = sFileName == (text == 0 ? LocationFileName : DisclaimerFileName);
+        const std::optional<QByteArray> before = bound ? ticketFileBytes(sFileName) : std::nullopt;
         QString error;
         if (!fileReplace(sFileName, bytes, &error)) {
             TextFileError(QStringLiteral("save"), sFileName, error);
+            const std::optional<QByteArray> after = bound ? ticketFileBytes(sFileName) : std::nullopt;
+            if (after != before) {
+                m_textAsFiled[text].reset();
+                m_textFileBytes[text] = after;
+            }
             return false;
         }
         if (!replaced.isEmpty()) {
@@ -47,6 +74,8 @@ bool frmKelvaneProgrammer::TextFileLoadSave(qint16 FileAction, const QString &sF
             m_shuttingDown ? ShutDownError(line) : StatusAppend(line, false);
         }
         m_textAsFiled[text] = boxed;
+        m_textFileBytes[text] = bytes;
+        m_loadConflictShown[text] = false;
         return true;
     }
 
@@ -81,6 +110,8 @@ bool frmKelvaneProgrammer::TextFileLoadSave(qint16 FileAction, const QString &sF
     setBoxText(box, loaded);
     m_textEncoding[text] = int(encoding);
     m_textAsFiled[text] = boxText(box);
+    m_textFileBytes[text] = bytes;
+    m_loadConflictShown[text] = false;
     if (!replaced.isEmpty())
         StatusAppend(unencodableWarning(replaced), false);
     return true;
@@ -109,12 +140,54 @@ void frmKelvaneProgrammer::FileLoadSave(qint16 FileAction, const QString &sFileN
     TextFileLoadSave(FileAction, sFileName);
 }
 
+void frmKelvaneProgrammer::textFileUnread(int text) {
+    m_textAsFiled[text] = boxText(text == 0 ? txtLocationInfo : txtDisclaimer);
+    m_textFileBytes[text] = ticketFileBytes(text == 0 ? LocationFileName : DisclaimerFileName);
+}
+
+bool frmKelvaneProgrammer::textEdited(int text) const {
+    return !m_textAsFiled[text] ||
+           *m_textAsFiled[text] != boxText(text == 0 ? txtLocationInfo : txtDisclaimer);
+}
+
+bool frmKelvaneProgrammer::textFileChanged(int text) const {
+    // A file that is gone holds nothing newer to keep.
+    const std::optional<QByteArray> now = ticketFileBytes(text == 0 ? LocationFileName : DisclaimerFileName);
+    return now && now != m_textFileBytes[text];
+}
+
 bool frmKelvaneProgrammer::TextSaveAtShutDown(int text) {
-    // A text still as its file holds it is not written again: rewriting could only damage a file
-    // the box cannot show byte for byte, or one that failed to load.
-    if (m_textAsFiled[text] && *m_textAsFiled[text] == boxText(text == 0 ? txtLocationInfo : txtDisclaimer))
+    // A text not edited since it was loaded or saved is not written: rewriting could only damage a
+    // file the box cannot show byte for byte, one that failed to load, or a newer text saved there
+    // by someone else.
+    if (!textEdited(text))
         return true;
-    return TextFileLoadSave(text == 0 ? 1 : 3, text == 0 ? LocationFileName : DisclaimerFileName);
+    const QString &fileName = text == 0 ? LocationFileName : DisclaimerFileName;
+    // Edited here and changed there as well: the first close says so and keeps both.
+    if (!m_closeRefused && textFileChanged(text)) {
+        ShutDownError(QStringLiteral("ERROR: Not saved: \"%1\" was changed on disk since this window loaded "
+                                     "or saved it; closing again saves this window's text over it\r\n")
+                          .arg(QDir::toNativeSeparators(fileName)));
+        return false;
+    }
+    return TextFileLoadSave(text == 0 ? 1 : 3, fileName);
+}
+
+bool frmKelvaneProgrammer::keepEditBeforeLoad(int text) {
+    if (!textEdited(text))
+        return true;
+    const QString &fileName = text == 0 ? LocationFileName : DisclaimerFileName;
+    // As at closing: a file changed on disk stops the first Load, the next one saves over it.
+    if (!m_loadConflictShown[text] && textFileChanged(text)) {
+        m_loadConflictShown[text] = true;
+        StatusAppend(QStringLiteral("ERROR: Not loaded: \"%1\" was changed on disk since this window loaded "
+                                    "or saved it, and the text here was edited; loading again saves this "
+                                    "window's text over it first\r\n")
+                         .arg(QDir::toNativeSeparators(fileName)),
+                     false);
+        return false;
+    }
+    return TextFileLoadSave(text == 0 ? 1 : 3, fileName);
 }
 
 // Characters typed, pasted or dropped into a box that have no Windows-1252 byte become "?" as
@@ -161,6 +234,11 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     dlgCommon->DialogTitle = QLatin1String(Titles[Index]) + QLatin1String(" Text");
     const bool chosen = save ? dlgCommon->ShowSave() : dlgCommon->ShowOpen();
     if (!chosen || dlgCommon->FileName.isEmpty())
+        return;
+
+    // An edited text is saved to its file before another text replaces it; if it cannot be,
+    // nothing is loaded.
+    if (!save && !keepEditBeforeLoad(location ? 0 : 1))
         return;
 
     // The file becomes the text's file only once it has been read or written: otherwise shut-down

@@ -277,7 +277,11 @@ private slots:
         QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
 
         QCOMPARE(w->isVisible(), saveFails);
-        QVERIFY(w->statusText().contains("ERROR: Stopped waiting for the device: the window is closing\r\n"));
+        // A refused close does not claim that the window is closing.
+        QVERIFY(w->statusText().contains(
+            saveFails ? "ERROR: Stopped waiting for the device: Exit was pressed\r\n"
+                      : "ERROR: Stopped waiting for the device: the window is closing\r\n"));
+        QCOMPARE(w->statusText().contains("the window is closing"), !saveFails);
         if (saveFails) {
             // The run has ended as after any failure: its window hidden, the buttons back.
             QVERIFY2(w->statusText().contains(
@@ -356,6 +360,60 @@ private slots:
         // Once the disk has room again, the second close saved what the first could not.
         if (!folderGone)
             QCOMPARE(storedValue(folder, "GameNumber0"), QStringLiteral("4321"));
+    }
+
+    // Keys this copy did not change keep what another copy saved meanwhile; a settings file removed
+    // or emptied (as a failed write elsewhere could leave it) while the program runs is written
+    // again, whole.
+    void settingsAtExit_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("another copy closed first") << "other copy";
+        QTest::newRow("file removed while running") << "removed";
+        QTest::newRow("file emptied while running") << "emptied";
+    }
+
+    void settingsAtExit() {
+        QFETCH(QString, meanwhile);
+        const bool other = meanwhile == "other copy";
+        ProgramFolder folder;
+        QStringList keys = firstRunKeys;
+        keys[0] = "CommPort=0";
+        folder.writeSettings(keys);
+        const auto w = openWindow(folder);
+        if (other) {
+            w->txtGameNumber[1]->setText(QStringLiteral("5678"));
+            const auto copy = openWindow(folder);
+            copy->txtGameNumber[0]->setText(QStringLiteral("1234"));
+            copy->txtGameNumber[1]->setText(QStringLiteral("8765"));
+            QVERIFY(copy->close());
+        } else if (meanwhile == "removed") {
+            QVERIFY(QFile::remove(folder.ini()));
+        } else {
+            folder.write("KelvaneProgrammer.ini", "");
+        }
+        QVERIFY(w->close());
+        QCOMPARE(storedValue(folder, "GameNumber0"), QString(other ? "1234" : "1111"));
+        QCOMPARE(storedValue(folder, "GameNumber1"), QString(other ? "5678" : "2222")); // changed here
+        QCOMPARE(storedValue(folder, "Bonus3"), QStringLiteral("50.00"));
+    }
+
+    // Values longer than a line edit holds by default come back whole and are saved whole.
+    void longValuesKept() {
+        const QString longValue(40000, u'7');
+        const QStringList keys = {"Bonus0", "GameNumber0", "DumpMemAddr", "DumpMemCnt"};
+        QStringList settings = {"CommPort=0", "DebugOptions=1"};
+        for (const QString &key : keys)
+            settings << key + '=' + longValue;
+        ProgramFolder folder;
+        folder.writeSettings(settings);
+        const auto w = openWindow(folder);
+        QCOMPARE(w->txtBonus[0]->text(), longValue);
+        QCOMPARE(w->txtGameNumber[0]->text(), longValue);
+        QCOMPARE(w->txtDumpMemAddr->text(), longValue);
+        QCOMPARE(w->txtDumpMemCnt->text(), longValue);
+        QVERIFY(w->close());
+        for (const QString &key : keys)
+            QCOMPARE(storedValue(folder, key), longValue);
     }
 
     // Killed at random moments while it shuts down, the program leaves the settings file complete:

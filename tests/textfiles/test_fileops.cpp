@@ -214,6 +214,106 @@ private slots:
         QVERIFY(w->chkSend[4]->isChecked()); // a changed text is marked for sending
     }
 
+    // Load with the box edited since its file was loaded: the edit is saved to that file first; if
+    // it cannot be, or that file changed on disk meanwhile, nothing is loaded. A load that fails
+    // leaves the box on its old file.
+    void loadKeepsEdit_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("chosen");   // in the dialog; empty: cancelled
+        QTest::addColumn<QString>("error");    // in the one error line; empty: none
+        QTest::addColumn<QByteArray>("saved"); // MyLocation.txt afterwards
+        QTest::addColumn<bool>("loaded");
+        const QByteArray edited = "Joe's Put location information here\r\n\r\n";
+        const QByteArray before = "Put location information here\r\n";
+        QTest::newRow("saved first") << ""
+                                     << "StandardDisclaimer.txt"
+                                     << "" << edited << true;
+        QTest::newRow("cancelled") << ""
+                                   << ""
+                                   << "" << before << false;
+        QTest::newRow("save fails") << "disk full"
+                                    << "StandardDisclaimer.txt"
+                                    << "disk full" << before << false;
+        QTest::newRow("load fails") << ""
+                                    << "big.txt"
+                                    << "larger than 1 MiB" << edited << false;
+        QTest::newRow("file changed on disk") << "changed"
+                                              << "StandardDisclaimer.txt"
+                                              << "changed on disk" << QByteArray("elsewhere\r\n") << false;
+    }
+
+    void loadKeepsEdit() {
+        QFETCH(QString, kind);
+        QFETCH(QString, chosen);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, saved);
+        QFETCH(bool, loaded);
+        ProgramFolder folder;
+        folder.write("big.txt", QByteArray(2 * 1024 * 1024, 'x'));
+        const auto w = openWindow(folder);
+        const QString bound = w->LocationFileName;
+        QTest::keyClicks(w->txtLocationInfo, "Joe's ");
+        const QString text = w->boxText(w->txtLocationInfo);
+        if (kind == "changed")
+            folder.write("MyLocation.txt", saved);
+        const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+        DialogSeen seen;
+        answerFileDialog(chosen, &seen);
+        {
+            const FileSizeLimit full(kind == "disk full" ? 10 : RLIM_INFINITY);
+            QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
+        }
+        QCOMPARE(seen.title, QStringLiteral("Open Location Text"));
+        const QStringList errors = errorLines(*w);
+        QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+        if (!error.isEmpty())
+            QVERIFY2(errors[0].contains(error), qPrintable(errors[0]));
+        QCOMPARE(folder.read("MyLocation.txt"), saved);
+        QCOMPARE(w->LocationFileName, loaded ? QDir::toNativeSeparators(folder.file(chosen)) : bound);
+        QCOMPARE(ProfileStringGet("Settings", "LocationFileName", bound, folder.ini()), w->LocationFileName);
+        if (!loaded) {
+            QCOMPARE(w->boxText(w->txtLocationInfo), text);
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        }
+        if (kind == "changed") {
+            // As at closing: the second time, this window's text goes over the other one.
+            answerFileDialog(chosen, &seen);
+            QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
+            QCOMPARE(folder.read("MyLocation.txt"), (text + "\r\n").toLatin1());
+            QCOMPARE(w->LocationFileName, QDir::toNativeSeparators(folder.file(chosen)));
+        }
+    }
+
+    // A text file changed on disk since it was loaded: kept when the text here is not edited; when it
+    // is, the first close is refused with a line naming the file and the second saves this text.
+    void textChangedOnDisk_data() {
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("not edited here") << false;
+        QTest::newRow("edited here too") << true;
+    }
+
+    void textChangedOnDisk() {
+        QFETCH(bool, edited);
+        ProgramFolder folder;
+        const auto w = openWindow(folder);
+        if (edited)
+            QTest::keyClicks(w->txtLocationInfo, "Joe's ");
+        folder.write("MyLocation.txt", "another copy's\r\n");
+        w->show();
+        QCOMPARE(w->close(), !edited);
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("another copy's\r\n"));
+        if (!edited)
+            return;
+        const QStringList errors = errorLines(*w);
+        QVERIFY2(errors.size() == 1 && errors[0].contains(w->LocationFileName) &&
+                     errors[0].contains("changed on disk"),
+                 qPrintable(errors.join('\n')));
+        QVERIFY(
+            w->statusText().endsWith("Press Exit again to close; what could not be saved is then lost.\r\n"));
+        QVERIFY(w->close());
+        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Joe's Put location information here\r\n\r\n"));
+    }
+
     // What start-up makes of the location file, and what shut-down then does with it: a text that
     // did not load, or that is still as loaded, is not written back.
     void oddFilesAtStart_data() {
@@ -307,16 +407,44 @@ private slots:
         }
     }
 
-    // A folder the program may not add files to, holding files it may write: the saves write the
-    // files in place, and a save that fails there puts the old contents back.
+    // Files the program may write where it cannot replace them: in a folder that refuses new files,
+    // behind links into such a folder, or another user's files in a sticky folder (the rename is
+    // refused). The saves write the files in place, and a save that fails there puts the old
+    // contents back.
+    void folderRefusesNewFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder refuses new files") << "read-only";
+        QTest::newRow("links into a read-only folder") << "links";
+        QTest::newRow("sticky folder, files of another user") << "sticky";
+    }
+
     void folderRefusesNewFiles() {
+        QFETCH(QString, kind);
         ProgramFolder folder;
+        QString filesAt = folder.path(); // the folder that holds the files themselves
+        if (kind == "links") {
+            filesAt = folder.file("read-only");
+            QVERIFY(QDir().mkdir(filesAt));
+            folder.write("read-only/MyLocation.txt", "Put location information here\r\n");
+            folder.write("read-only/KelvaneProgrammer.ini", "[Settings]\r\nCommPort=0\r\n");
+            QVERIFY(QFile::link(filesAt + "/MyLocation.txt", folder.file("MyLocation.txt")));
+            QVERIFY(QFile::link(filesAt + "/KelvaneProgrammer.ini", folder.ini()));
+        }
         const auto w = openWindow(folder);
-        for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
-            AsOrdinaryUser::own(folder.file(name));
-        AsOrdinaryUser::own(folder.path());
-        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
-                                                         QFile::ExeOther));
+        const QFile::Permissions readable =
+            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        if (kind == "sticky") {
+            // Root's files that anyone may write, in a folder where anyone may add files.
+            for (const QString &name : QDir(filesAt).entryList(QDir::Files))
+                QCOMPARE(::chmod(QFile::encodeName(folder.file(name)).constData(), 0666), 0);
+            QCOMPARE(::chmod(QFile::encodeName(filesAt).constData(), 01777), 0);
+        } else {
+            for (const QString &name : QDir(filesAt).entryList(QDir::Files))
+                AsOrdinaryUser::own(QDir(filesAt).filePath(name));
+            AsOrdinaryUser::own(filesAt);
+            AsOrdinaryUser::own(folder.path());
+            QVERIFY(QFile::setPermissions(filesAt, readable));
+        }
         const QByteArray before = folder.read("MyLocation.txt");
         w->setBoxText(w->txtLocationInfo, QString(3000, u'x'));
         {
@@ -335,7 +463,10 @@ private slots:
         QCOMPARE(errorLines(*w).size(), 1);
         QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Main St\r\n\r\n"));
         QCOMPARE(ProfileStringGet("Settings", "GameNumber0", "<none>", folder.ini()), QString("4321"));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 5); // nothing left over
+        // Nothing left over, and links stay links.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 5);
+        QCOMPARE(QDir(filesAt).entryList(QDir::Files | QDir::Hidden).size(), kind == "links" ? 2 : 5);
+        QCOMPARE(QFileInfo(folder.ini()).isSymLink(), kind == "links");
     }
 
     // A character with no Windows-1252 byte becomes "?" as it is typed or pasted, with one warning.
