@@ -41,7 +41,8 @@ QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase,
 }
 
 QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
-                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed) {
+                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed,
+                          bool TimedOut) {
     QString text;
     if (completed)
         *completed = false;
@@ -57,7 +58,8 @@ QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16
             if (ReplyExpected == 0) {
                 if (completed)
                     *completed = true;
-                text += replyCompletionText(ReplyBuffer, PayloadPhase, CommandCode);
+                text += TimedOut ? QStringLiteral("  ")
+                                 : replyCompletionText(ReplyBuffer, PayloadPhase, CommandCode);
             }
         } else {
             text += freeText(b);
@@ -73,7 +75,7 @@ void frmKelvaneProgrammer::ocxComm_OnComm() {
     const QByteArray bytes = ocxComm->Input();
     bool completed = false;
     const QString text = replyBytesReceive(ReplyBuffer, ReplyIndex, ReplyExpected, PayloadPhase, CommandCode,
-                                           bytes, &completed);
+                                           bytes, &completed, TimedOut);
     if (completed) {
         ocxTimer->stop();
         ReplyDone = true;

@@ -26,5 +26,9 @@ QString commTestText(const quint8 (&ReplyBuffer)[256]);
 // Walks every received byte: while ReplyExpected is above 0 the byte is stored at ReplyIndex and
 // counted; the reply completes when ReplyExpected reaches 0, and *completed is then set (the
 // caller stops the timer and ends the wait). Returns the text to append to the status log.
+// After a timeout (TimedOut) the late bytes of the abandoned reply are still stored and shown in
+// hex form, followed by two spaces whatever the reply: the command has already failed, so they are
+// not its answer and are neither decoded nor called OK.
 QString replyBytesReceive(quint8 (&ReplyBuffer)[256], qint16 &ReplyIndex, qint16 &ReplyExpected,
-                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed);
+                          bool PayloadPhase, qint32 CommandCode, const QByteArray &bytes, bool *completed,
+                          bool TimedOut = false);

@@ -1,5 +1,6 @@
 // The status log: the program's running output in txtStatus.
 #include "link/statuslog.h"
+#include "link/ocxcomm.h"
 #include "shell/frmkelvaneprogrammer.h"
 
 #include <QPlainTextEdit>
@@ -19,17 +20,38 @@ QString codePointName(char32_t code) {
     return QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
 }
 
+bool shownByNumber(char32_t code) {
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return code > QChar::LastValidCodePoint;
+    }
+}
+
+static QString numberMark(char32_t code) {
+    return QLatin1Char('<') + codePointName(code) + QLatin1Char('>');
+}
+
 QString messageQuote(const QString &text) {
     QString quoted;
-    for (const char32_t c : text.toUcs4()) {
-        const QChar::Category category = QChar::category(c);
-        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
-            category == QChar::Separator_Paragraph)
-            quoted += codePointName(c);
-        else
-            quoted += QString::fromUcs4(&c, 1);
-    }
+    for (const char32_t c : text.toUcs4())
+        quoted += shownByNumber(c) ? numberMark(c) : QString::fromUcs4(&c, 1);
     return quoted;
+}
+
+QString messageCharacter(const QString &character) {
+    const QList<uint> codes = character.toUcs4();
+    const char32_t code = codes.isEmpty() ? 0 : codes.first();
+    if (shownByNumber(code))
+        return numberMark(code);
+    return QStringLiteral("\"%1\" (%2)").arg(character, codePointName(code));
 }
 
 namespace {
@@ -103,9 +125,19 @@ void StatusLog::show() {
 }
 
 void frmKelvaneProgrammer::StatusAppend(const QString &Text, bool Clear) {
+    if (Clear)
+        statusShowReceived();
     statusLog->append(Text, Clear);
 }
 
 void frmKelvaneProgrammer::cmdClearText_Click() {
+    statusShowReceived();
     statusLog->clear();
+}
+
+// What the device sent before a clear is shown before it, and so cleared with the rest, rather
+// than held back and shown on the cleared log as if it answered what follows.
+void frmKelvaneProgrammer::statusShowReceived() {
+    if (ocxComm)
+        ocxComm->releaseInput();
 }

@@ -14,14 +14,6 @@ namespace {
 
 const QString crlf = QStringLiteral("\r\n");
 
-// "\"→\" (U+2192)", or for a character that cannot be shown, "U+0085" alone.
-QString characterName(const QString &character) {
-    const QList<uint> ucs4 = character.toUcs4();
-    const QString code = codePointName(ucs4.isEmpty() ? 0 : ucs4.first());
-    const QString shown = messageQuote(character);
-    return shown == code ? code : QStringLiteral("\"%1\" (%2)").arg(shown, code);
-}
-
 QString bonusErrorText(BonusError error) {
     switch (error) {
     case BonusError::Negative:
@@ -75,7 +67,7 @@ qint16 frmKelvaneProgrammer::TextSend(qint16 TextKind) {
         textBlocks(boxText(location ? txtLocationInfo : txtDisclaimer), &badChar);
     if (!text) {
         StatusAppend(QStringLiteral("ERROR: %1: the character %2 has no Windows-1252 code")
-                             .arg(name, characterName(badChar)) +
+                             .arg(name, messageCharacter(badChar)) +
                          crlf,
                      false);
         return 1;

@@ -200,6 +200,7 @@ private:
     void onPortLost(const QString &reason); // link: the port vanished while open
     QString portNotOpenText() const;        // link: the closed-port error line, with what to do
     void endWait();                         // link: releases CommandSend's wait
+    void statusShowReceived();              // link: shows what the device sent, held or unread
     bool exchangeRefused();                 // link: logs and refuses a second exchange while one waits
     void outputDrain();                     // programming: waits until the port's bytes have left
 

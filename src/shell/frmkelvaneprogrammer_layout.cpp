@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -224,12 +225,44 @@ QIcon programIcon() {
     return icon;
 }
 
+// Whether a document holds a run of more than longRun characters without a blank.
+bool hasLongRun(const QTextDocument *document, int longRun) {
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.length() <= longRun)
+            continue;
+        const QString text = block.text();
+        int run = 0;
+        for (const QChar c : text) {
+            run = c.isSpace() ? 0 : run + 1;
+            if (run > longRun)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Wrapping at word boundaries, Qt looks for the end of the word before it breaks each screen line,
+// so a run without blanks (a wrong file loaded, a paste) costs time with the square of its length:
+// a minute for a line of 1 MiB, for the load and again for every keystroke. While a box holds
+// such a run it breaks lines anywhere, which inside the run is where it broke them anyway. The
+// choice is made as the text changes, before the box lays the change out.
+void wrapCheaply(QPlainTextEdit *box) {
+    constexpr int longRun = 2000; // far beyond a line of the box, cheap to lay out either way
+    QObject::connect(box->document(), &QTextDocument::contentsChange, box, [box] {
+        const auto wanted = hasLongRun(box->document(), longRun) ? QTextOption::WrapAnywhere
+                                                                 : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        if (box->wordWrapMode() != wanted)
+            box->setWordWrapMode(wanted);
+    });
+}
+
 QPlainTextEdit *multiLineBox(QWidget *parent, Qt::ScrollBarPolicy verticalBar, const QFont &font) {
     auto *box = new QPlainTextEdit(parent);
     box->setFont(font);
     box->setVerticalScrollBarPolicy(verticalBar);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->setTabChangesFocus(true);
+    wrapCheaply(box);
     return box;
 }
 

@@ -17,7 +17,8 @@ QByteArray crlfLines(const QList<QByteArray> &lines) {
     return bytes;
 }
 
-// Every line break (CR LF, lone CR, lone LF) as CR LF.
+// Every line break (CR LF, lone CR, lone LF, and the line and paragraph separators, which are
+// line breaks in the boxes too) as CR LF.
 QString withCrLfBreaks(const QString &text) {
     QString out;
     out.reserve(text.size() + text.size() / 16);
@@ -27,7 +28,7 @@ QString withCrLfBreaks(const QString &text) {
             if (i + 1 < text.size() && text.at(i + 1) == u'\n')
                 ++i;
             out += QLatin1String("\r\n");
-        } else if (c == u'\n') {
+        } else if (c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
             out += QLatin1String("\r\n");
         } else {
             out += c;
@@ -98,12 +99,13 @@ QString ticketTextFromFile(const QByteArray &bytes, TicketEncoding *encoding, QS
     } else {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         text = decoder(found == TicketEncoding::Utf8WithMark ? bytes.sliced(3) : bytes);
-        text = cp1252Filtered(text, replaced);
     }
+    // Line breaks first: a line separator is a break, not a character to replace.
+    text = cp1252Filtered(withCrLfBreaks(text), replaced);
 
     // The pieces between line breaks; the piece after the last break is no line when it is empty,
     // and then a last line that is empty is the break a save adds.
-    QStringList lines = withCrLfBreaks(text).split(QStringLiteral("\r\n"));
+    QStringList lines = text.split(QStringLiteral("\r\n"));
     if (lines.last().isEmpty())
         lines.removeLast();
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -131,18 +133,8 @@ QByteArray ticketFileFromText(const QString &text, TicketEncoding encoding, QStr
 QString unencodableWarning(const QStringList &replaced) {
     QStringList shown;
     for (const QString &character : replaced)
-        shown.append(characterForMessage(character));
+        shown.append(messageCharacter(character));
     return QStringLiteral("WARNING: %1 %2 no Windows-1252 byte and became \"?\"\r\n")
         .arg(shown.join(QStringLiteral(", ")),
              replaced.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
-}
-
-QString characterForMessage(const QString &character) {
-    const QList<uint> codes = character.toUcs4();
-    const uint code = codes.isEmpty() ? 0 : codes.first();
-    const QString number = codePointName(code);
-    // Control characters would garble the log line; the number alone names them.
-    if (code < 0x20 || (code >= 0x7F && code < 0xA0) || !QChar::isPrint(code))
-        return number;
-    return QStringLiteral("\"%1\" (%2)").arg(character, number);
 }

@@ -45,6 +45,3 @@ QString cp1252Filtered(const QString &text, QStringList *replaced = nullptr);
 
 // The one warning line for characters that became "?" (CR LF at its end).
 QString unencodableWarning(const QStringList &replaced);
-
-// A character for a message: "→" (U+2192); a control or unprintable character by number alone.
-QString characterForMessage(const QString &character);

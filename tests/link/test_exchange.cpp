@@ -92,6 +92,33 @@ private slots:
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Timeout\r\n"));
         QTRY_COMPARE(rig.log(), QStringLiteral("ERROR: Timeout\r\n<0xAC><0x00><0x00><0x00><0x36><0x01>  "));
         QCOMPARE(rig.w->ReplyBuffer[4], quint8(0x36));
+
+        // A late comm-test reply is shown as bytes, not decoded as the answer of the failed command.
+        rig.fault(QStringLiteral("delay:AB:0:600"));
+        QCOMPARE(rig.w->CommandSend(0xAB, QByteArray(), true, 12, 4), qint16(1));
+        QTRY_VERIFY(rig.log().endsWith(QStringLiteral("<0xD2><0x04>  ")));
+        QVERIFY2(!rig.log().contains(QStringLiteral("Serial")), qPrintable(rig.log()));
+    }
+
+    // Text the device sent before a clear of the log is cleared with it, not held back and shown
+    // on the cleared log as if it answered what follows.
+    void heldTextBeforeClear_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("^ Clear Text ^") << "cmdClearText";
+        QTest::newRow("Program") << "cmdProgram";
+        QTest::newRow("Test Comm") << "cmdTestComm";
+    }
+    void heldTextBeforeClear() {
+        QFETCH(QString, button);
+        LinkRig rig;
+        rig.open(LinkRig::awaitingReplies(), 3000);
+        rig.w->show();
+        rig.w->ocxComm->holdInput(60000);
+        rig.sim->sendRaw("~"); // one byte: once it waits in the port, nothing else is on its way
+        QTRY_VERIFY(rig.w->ocxComm->InBufferCount() > 0);
+        QTest::mouseClick(rig.w->findChild<QPushButton *>(button), Qt::LeftButton);
+        QTRY_VERIFY(!rig.w->ocxComm->inputHeld());
+        QVERIFY2(!rig.log().contains(QLatin1Char('~')), qPrintable(rig.log()));
     }
 
     // A device talking without pause, a byte at a time: every byte is shown, in order, though the

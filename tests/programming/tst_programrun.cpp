@@ -5,12 +5,15 @@
 #include "programming/encoders.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <ctime>
@@ -49,6 +52,7 @@ private slots:
     void stopsAndFaults_data();
     void stopsAndFaults();
     void pic16f877RunWaitsForItsBytes();
+    void heldEnterRunsOnce();
 
 private:
     // Paced fast by default: most tests are about content, not timing; 0 follows the line.
@@ -202,7 +206,7 @@ void TestProgramRun::stopsAndFaults_data() {
     row("bad game number", {1, 2}, "game 2", "12G4", "", {},
         "ERROR: Game 3 \"12G4\" is not a hexadecimal game number");
     row("control character named by its number", {1}, "game 0", "1\t2\r", "", {},
-        "ERROR: Game 1 \"1U+00092U+000D\" is not a hexadecimal game number");
+        "ERROR: Game 1 \"1<U+0009>2<U+000D>\" is not a hexadecimal game number");
     row("empty bonus field", {0, 5}, "bonus 0", "", "", {0xA1}, "ERROR: Percentage \"\" is not a number");
     row("negative odds", {0, 5}, "bonus 1", "-5000", "", {0xA1}, "ERROR: Odds: 1 in \"-5000\" is negative");
     row("bonus too large", {0, 5}, "bonus 3", "30000000", "", {0xA1},
@@ -279,6 +283,48 @@ void TestProgramRun::pic16f877RunWaitsForItsBytes() {
     QCOMPARE(w->HardwareType, 1);
     QVERIFY(idleAgain());
     QCOMPARE(log(), QStringLiteral("Programming...\r\nComplete\r\n"));
+}
+
+// Enter held down on Program: the first press runs the program once. The keyboard's repeats, sent
+// to wherever the focus is while the run waits and after it has come back to Program, press
+// nothing and type nothing.
+void TestProgramRun::heldEnterRunsOnce() {
+    open();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->setBoxText(w->txtLocationInfo, QStringLiteral("Main St\r\n"));
+    w->chkSend.at(0)->setChecked(true);
+    sim->addFault([] {
+        SimFault f;
+        simFaultParse(QStringLiteral("delay:A1:1:200"), &f);
+        return f;
+    }());
+    QSignalSpy presses(w->cmdProgram, &QPushButton::clicked);
+    int repeats = 0;
+    QTimer keyboard;
+    keyboard.setInterval(10);
+    connect(&keyboard, &QTimer::timeout, w.get(), [&] {
+        // To the window's focus, as a window manager that keeps the window active sends them.
+        QWidget *const focus = w->focusWidget() ? w->focusWidget() : w.get();
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent key(type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+            QApplication::sendEvent(focus, &key);
+        }
+        ++repeats;
+    });
+    keyboard.start();
+    w->cmdProgram->setFocus();
+    QTest::keyPress(w->cmdProgram, Qt::Key_Return); // returns when the run has ended
+    const int duringRun = repeats;
+    QTRY_VERIFY(repeats > duringRun + 20);
+    keyboard.stop();
+    QTest::keyRelease(w->cmdProgram, Qt::Key_Return);
+    QVERIFY2(duringRun > 5, qPrintable(QString::number(duringRun)));
+    QCOMPARE(w->focusWidget(), static_cast<QWidget *>(w->cmdProgram));
+    QCOMPARE(presses.size(), 1);
+    QCOMPARE(commands(), (QList<int>{0xA1, 0xA5})); // the date, and the location the text ticked
+    QCOMPARE(w->boxText(w->txtLocationInfo), QStringLiteral("Main St\r\n"));
+    QCOMPARE(log().count(QStringLiteral("Programming...")), 1);
 }
 
 QTEST_MAIN(TestProgramRun)

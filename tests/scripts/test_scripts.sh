@@ -53,6 +53,16 @@ expect 2 "--port needs a DEVICE" "$run" --port=
 expect 2 "does not exist" "$run" --port /dev/no-such-adapter
 expect 2 "is not a serial device" "$run" --port "$src/README.md"
 expect 2 "no display" "${noDisplay[@]}" "$run" --port /dev/null
+# --port takes any path, read from the caller's folder, even one that starts with "-". Stand-ins
+# for the build and the program show what COM1 was bound to.
+mkdir -p "$tmp/caller"
+ln -s /dev/null "$tmp/caller/-n"
+printf '#!/bin/sh\n' >"$tmp/tree/scripts/build"
+printf '#!/bin/sh\necho "COM1 -> $(readlink build/COM1)"\n' >"$tmp/tree/build/KelvaneProgrammer"
+chmod +x "$tmp/tree/scripts/build" "$tmp/tree/build/KelvaneProgrammer"
+expect 0 "COM1 -> $tmp/caller/-n" env -C "$tmp/caller" DISPLAY=:99 "$run" --port -n
+expect 2 "$tmp/caller/-h does not exist" env -C "$tmp/caller" "$run" --port -h
+rm -f "$tmp/tree/build/COM1"
 echo "not a link" >"$tmp/tree/build/COM1"
 expect 2 "build/COM1 exists and is not a link" "$run" --port=/dev/null
 expect 2 "build/COM1 exists and is not a link" "${noDisplay[@]}" "$run"
@@ -92,7 +102,13 @@ check "installed program made its settings and texts" \
 printf 'Joe'"'"'s Arcade\r\n' >"$folder/MyLocation.txt"
 ln -s /dev/null "$folder/COM3"
 
+# Links planted under names an install once wrote to are not written through.
+echo "not the program" >"$tmp/victim"
+ln -s "$tmp/victim" "$folder/.KelvaneProgrammer.new"
+ln -s "$tmp/victim" "$XDG_DATA_HOME/applications/.kelvane-programmer.new.desktop"
+
 expect 0 "Upgraded; the settings and texts" "$install" --build-dir="$build" "$folder"
+check "upgrade writes through no planted link" grep -qx "not the program" "$tmp/victim"
 check "upgrade keeps the texts" grep -q "Joe's Arcade" "$folder/MyLocation.txt"
 
 expect 0 "Removing the menu entry" "$install" --uninstall "$folder"

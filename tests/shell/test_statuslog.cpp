@@ -93,6 +93,24 @@ private slots:
         QTRY_VERIFY(w->txtStatus->textCursor().atEnd());
         QTRY_COMPARE(bar->value(), bar->maximum());
     }
+
+    // One rule names a character in a message: whatever would break, hide in or garble the log
+    // line is written by its number in angle brackets, as received bytes are.
+    void characterNames_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("quoted"); // a quoted value, else one character of a warning
+        QTest::addColumn<QString>("named");
+        QTest::newRow("tab and CR quoted") << "1\t2\r" << true << "1<U+0009>2<U+000D>";
+        QTest::newRow("line separator quoted") << "a\u2028b" << true << "a<U+2028>b";
+        QTest::newRow("right-to-left override quoted") << "a\u202Eb" << true << "a<U+202E>b";
+        QTest::newRow("paragraph separator") << "\u2029" << false << "<U+2029>";
+        QTest::newRow("printable arrow") << "\u2192" << false << "\"\u2192\" (U+2192)";
+    }
+    void characterNames() {
+        QFETCH(QString, text);
+        QFETCH(bool, quoted);
+        QTEST(quoted ? messageQuote(text) : messageCharacter(text), "named");
+    }
 };
 
 QTEST_MAIN(TestStatusLog)

@@ -331,6 +331,8 @@ private slots:
         row("pipe", "not a regular file", "");
         row("device", "not a regular file", "");
         row("2 MB", "larger than 1 MiB", "");
+        row("1 MiB, one line", "", QString(1024 * 1024 - 2, QLatin1Char('x')) + "\r\n");
+        row("1 MiB and a byte", "larger than 1 MiB", "");
         row("not readable", "Permission denied", "");
         row("LF lines", "", "a\r\nb\r\n");
         row("UTF-16, shown as bytes", "",
@@ -355,6 +357,10 @@ private slots:
             path = "/dev/zero";
         } else if (kind == "2 MB") {
             bytes = QByteArray(2 * 1024 * 1024, 'x');
+        } else if (kind == "1 MiB, one line") {
+            bytes = QByteArray(1024 * 1024 - 2, 'x') + "\r\n";
+        } else if (kind == "1 MiB and a byte") {
+            bytes = QByteArray(1024 * 1024 + 1, 'x');
         } else if (kind == "not readable") {
             bytes = "secret\r\n";
         } else if (kind == "LF lines") {
