@@ -3,6 +3,7 @@
 #include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/frmprogramming.h"
+#include "shell/windowfit.h"
 #include "textfiles/commondialog.h"
 
 #include <QButtonGroup>
@@ -25,7 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResource>
-#include <QScreen>
+#include <QShowEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextDocument>
@@ -270,6 +271,20 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     fitFont(this, 18);
 }
 
+void frmProgramming::showEvent(QShowEvent *event) {
+    // Over the middle of the main window, where the operator looks, and wholly on that screen; left
+    // to the window manager, some put it at the screen's edge.
+    if (const QWidget *const main = parentWidget(); main && !event->spontaneous()) {
+        const QRect over = main->frameGeometry();
+        const QSize frame = size().grownBy(WindowFit::frameMargins(this));
+        WindowFit::placeInside(
+            this,
+            over.topLeft() + QPoint((over.width() - frame.width()) / 2, (over.height() - frame.height()) / 2),
+            WindowFit::freeArea(main));
+    }
+    QWidget::showEvent(event);
+}
+
 frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
     const QFileInfo info(programPath);
     m_programFolder = info.absolutePath();
@@ -277,9 +292,7 @@ frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *
     createControls();
     connectHandlers();
     Form_Load();
-
-    if (const QScreen *const s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    m_windowFit->centre();
 }
 
 frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
@@ -288,7 +301,7 @@ void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
     setWindowIcon(programIcon());
-    setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
+    m_windowFit = new WindowFit(this, QSize(12405 / twipsPerPixel, 9765 / twipsPerPixel));
     setFont(designedFont(8.25));
 
     TabList tabs;

@@ -2,6 +2,7 @@
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/productinfo.h"
+#include "shell/windowfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -70,7 +71,7 @@ void frmKelvaneProgrammer::Form_Load() {
     if (debugOptions == 0) {
         // The shortened window ends at the Debug frame's top edge.
         frameDebug->hide();
-        setFixedSize(width(), frameDebug->y());
+        m_windowFit->setDesignedSize(QSize(m_windowFit->designedSize().width(), frameDebug->y()));
     } else {
         txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
         txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
