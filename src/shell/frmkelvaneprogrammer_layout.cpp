@@ -82,13 +82,32 @@ W *placeMember(W *w, const char *name, int index, const QString &caption, const 
     return w;
 }
 
-// Hex dumps and bit strings only line up in a fixed-pitch font.
+// Hex dumps and bit strings only line up in a fixed-pitch font: Courier New, or the face the system
+// puts in its place, where that is fixed-pitch; else the first fixed-pitch face of a list of common
+// ones the system has; else any it has. Where Courier New is missing (Wine, a bare Linux) the system's
+// own stand-in is often a proportional face, and on Windows so is what Qt offers as fixed.
 QFont courierNew() {
     QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(8.25);
-    if (!QFontInfo(font).fixedPitch()) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSizeF(8.25);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    const QStringList installed = QFontDatabase::families();
+    QStringList candidates;
+    for (const char *family : {"Liberation Mono", "Cousine", "DejaVu Sans Mono", "Consolas", "Lucida Console",
+                               "Noto Sans Mono", "Noto Mono", "FreeMono", "Nimbus Mono PS", "Courier"}) {
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive))
+            candidates.append(QLatin1String(family));
+    }
+    candidates.append(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    for (const QString &family : installed) {
+        if (QFontDatabase::isFixedPitch(family))
+            candidates.append(family);
+    }
+    for (const QString &family : std::as_const(candidates)) {
+        font.setFamilies({family});
+        if (QFontInfo(font).fixedPitch())
+            return font;
     }
     return font;
 }
