@@ -40,11 +40,12 @@ WindowFit::WindowFit(QWidget *window, const QSize &designed)
     const auto scrolled = [this] { scrollTo(QPoint(m_horizontal->value(), m_vertical->value())); };
     connect(m_horizontal, &QScrollBar::valueChanged, this, scrolled);
     connect(m_vertical, &QScrollBar::valueChanged, this, scrolled);
-    // A control reached with the keyboard is brought into view; one clicked is already in view, and
-    // moving it under the mouse between press and release would lose the click.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (now && now != m_window && now->window() == m_window && !isOwnPart(now) &&
-            QGuiApplication::mouseButtons() == Qt::NoButton)
+    // A control reached with the keyboard is brought into view. One clicked is already in view, and
+    // moving it under the mouse between press and release would lose the click; and the window,
+    // when it opens or is activated again, shows what it showed, from its top left corner at first.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *before, QWidget *now) {
+        if (now && now != m_window && now->window() == m_window && before && before->window() == m_window &&
+            !isOwnPart(now) && QGuiApplication::mouseButtons() == Qt::NoButton)
             ensureVisible(now);
     });
     m_window->installEventFilter(this);

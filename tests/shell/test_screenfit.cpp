@@ -22,6 +22,17 @@ QScreen *screenNamed(const QString &name) {
     return nullptr;
 }
 
+// How far the window's scroll bars have moved its controls, and the part of it they leave.
+QPoint scrolledBy(frmKelvaneProgrammer *w) {
+    return twips(120, 120, 0, 0).topLeft() - w->frameOptions->pos();
+}
+QRect viewOf(frmKelvaneProgrammer *w) {
+    const auto *const across = w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar"));
+    const auto *const down = w->findChild<QScrollBar *>(QStringLiteral("windowVerticalBar"));
+    return {0, 0, w->width() - (down->isVisible() ? down->width() : 0),
+            w->height() - (across->isVisible() ? across->height() : 0)};
+}
+
 } // namespace
 
 class TestScreenFit : public QObject {
@@ -56,7 +67,7 @@ private slots:
         const auto w = openWindow(folder);
         w->move(screenNamed(opensOn)->availableGeometry().topLeft()); // it then opens on that screen
         w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QScreen *const target = screenNamed(draggedTo.isEmpty() ? opensOn : draggedTo);
         QVERIFY(target);
         const QRect area = target->availableGeometry();
@@ -85,6 +96,13 @@ private slots:
             QVERIFY(across->isVisible() || down->isVisible());
         }
 
+        // It shows its top left corner at first; Tab brings the control it reaches into view.
+        QCOMPARE(scrolledBy(w.get()), QPoint());
+        QTest::keyClick(w->cmdExit, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdExit));
+        QVERIFY(viewOf(w.get()).contains(w->cmdExit->geometry()));
+
         // "Programming Kelvane" opens over the middle of the window (the port is closed: the run
         // ends at once, leaving it hidden where it was).
         QTest::mouseClick(w->cmdProgram, Qt::LeftButton);
@@ -104,11 +122,8 @@ private slots:
             QCOMPARE(bar->value(), bar->maximum());
         }
         // The controls keep their designed places among themselves, and Exit shows whole.
-        const QPoint scrolled = twips(120, 120, 0, 0).topLeft() - w->frameOptions->pos();
-        QCOMPARE(w->cmdExit->geometry().translated(scrolled), twips(11040, 7800, 1215, 495));
-        const QRect view(0, 0, w->width() - (down->isVisible() ? down->width() : 0),
-                         w->height() - (across->isVisible() ? across->height() : 0));
-        QVERIFY(view.contains(w->cmdExit->geometry()));
+        QCOMPARE(w->cmdExit->geometry().translated(scrolledBy(w.get())), twips(11040, 7800, 1215, 495));
+        QVERIFY(viewOf(w.get()).contains(w->cmdExit->geometry()));
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, w->cmdExit->geometry().center());
         QTRY_VERIFY(!w->isVisible());
         QVERIFY(folder.read(QStringLiteral("KelvaneProgrammer.ini")).contains("GameNumber0=1111"));
