@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 // Below this the window would be all scroll bars; a screen this small is not worth serving.
@@ -50,12 +52,12 @@ WindowFit::WindowFit(QWidget *window, const QSize &designed)
     });
     m_window->installEventFilter(this);
     screenFollow(m_window->screen());
-    fit();
+    fit(false);
 }
 
 void WindowFit::setDesignedSize(const QSize &designed) {
     m_designed = designed;
-    fit();
+    fit(true);
 }
 
 QRect WindowFit::freeArea(const QWidget *window) {
@@ -87,7 +89,7 @@ void WindowFit::placeInside(QWidget *window, QPoint frameTopLeft, const QRect &a
 }
 
 void WindowFit::centre() {
-    fit();
+    fit(false);
     const QRect area = freeArea(m_window);
     const QSize frame = m_window->size().grownBy(frameMargins(m_window));
     placeInside(m_window,
@@ -96,7 +98,7 @@ void WindowFit::centre() {
                 area);
 }
 
-void WindowFit::fit() {
+void WindowFit::fit(bool place) {
     const QRect area = freeArea(m_window);
     if (area.isEmpty())
         return;
@@ -110,12 +112,17 @@ void WindowFit::fit() {
     across = across || (down && m_designed.width() + extent > room.width());
     // The window keeps a fixed size: its controls cannot use more room than designed.
     const QSize wanted(m_designed.width() + (down ? extent : 0), m_designed.height() + (across ? extent : 0));
+    const QSize before = m_window->size();
     m_window->setFixedSize(wanted.boundedTo(room));
     barsPlace();
-    placeInside(m_window, m_window->frameGeometry().topLeft(), area);
+    // Where the operator put the window stays theirs (a drag to another screen is not fought)
+    // unless its size or the screen's free area or scale changed.
+    if (place || m_window->size() != before)
+        placeInside(m_window, m_window->frameGeometry().topLeft(), area);
 }
 
-void WindowFit::fitLater() {
+void WindowFit::fitLater(bool place) {
+    m_placePending = m_placePending || place;
     if (m_fitPending)
         return;
     m_fitPending = true;
@@ -123,7 +130,7 @@ void WindowFit::fitLater() {
         this,
         [this] {
             m_fitPending = false;
-            fit();
+            fit(std::exchange(m_placePending, false));
         },
         Qt::QueuedConnection);
 }
@@ -183,10 +190,11 @@ void WindowFit::screenFollow(QScreen *screen) {
     if (!screen)
         return;
     // A panel docked or removed, the resolution or the scale changed.
-    connect(screen, &QScreen::availableGeometryChanged, this, &WindowFit::fitLater);
-    connect(screen, &QScreen::geometryChanged, this, &WindowFit::fitLater);
-    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &WindowFit::fitLater);
-    connect(screen, &QScreen::physicalDotsPerInchChanged, this, &WindowFit::fitLater);
+    const auto changed = [this] { fitLater(true); };
+    connect(screen, &QScreen::availableGeometryChanged, this, changed);
+    connect(screen, &QScreen::geometryChanged, this, changed);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, changed);
+    connect(screen, &QScreen::physicalDotsPerInchChanged, this, changed);
 }
 
 bool WindowFit::isOwnPart(const QWidget *w) const {
@@ -202,7 +210,7 @@ bool WindowFit::eventFilter(QObject *watched, QEvent *event) {
             m_shown = true;
             connect(handle, &QWindow::screenChanged, this, [this](QScreen *screen) {
                 screenFollow(screen);
-                fitLater();
+                fitLater(false);
             });
             handle->installEventFilter(this);
             screenFollow(handle->screen());
@@ -214,7 +222,7 @@ bool WindowFit::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::Resize:
         // Some platforms learn the frame only once the window is on the screen.
         if (m_shown && frameMargins(m_window) != m_marginsUsed)
-            fitLater();
+            fitLater(true);
         break;
     case QEvent::Wheel:
         // A wheel turned over the window, or over a control that does not use it, scrolls.

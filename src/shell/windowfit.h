@@ -37,8 +37,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void fit();
-    void fitLater();
+    void fit(bool place); // place: also keep the frame inside the free area
+    void fitLater(bool place);
     void barsPlace();
     void scrollTo(const QPoint &offset);
     void ensureVisible(const QWidget *control);
@@ -56,4 +56,5 @@ private:
     QPointer<QScreen> m_screen;
     bool m_shown = false;
     bool m_fitPending = false;
+    bool m_placePending = false;
 };
