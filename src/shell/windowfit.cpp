@@ -14,6 +14,8 @@ namespace {
 
 // Below this the window would be all scroll bars; a screen this small is not worth serving.
 constexpr QSize smallestClient(160, 120);
+// An arrow of a scroll bar (and a wheel step, three of them) moves this part of the visible area.
+constexpr int arrowStepsPerPage = 20;
 
 // How far a stretch [start, start + length) must move so that it shows in [0, room): the least
 // that brings its end in, but never so far that its start leaves.
@@ -149,7 +151,7 @@ void WindowFit::barsPlace() {
     m_vertical->setRange(0, qMax(0, m_designed.height() - m_view.height()));
     m_vertical->setPageStep(m_view.height());
     for (QScrollBar *const bar : {m_horizontal, m_vertical})
-        bar->setSingleStep(qMax(1, bar->pageStep() / 20));
+        bar->setSingleStep(qMax(1, bar->pageStep() / arrowStepsPerPage));
     m_horizontal->setGeometry(0, m_view.height(), m_view.width(), extent);
     m_vertical->setGeometry(m_view.width(), 0, extent, m_view.height());
     m_corner->setGeometry(m_view.width(), m_view.height(), extent, extent);
