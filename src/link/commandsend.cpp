@@ -1,3 +1,4 @@
+#include "link/busycursor.h"
 #include "link/ocxcomm.h"
 #include "shell/frmkelvaneprogrammer.h"
 
@@ -35,6 +36,7 @@ qint16 frmKelvaneProgrammer::CommandSend(qint32 Command, const QByteArray &Paylo
         ocxTimer->setTimerType(Qt::PreciseTimer);
         ocxTimer->start();
         if (!ReplyDone && !m_portLost && !m_unloaded) {
+            const BusyCursor busy;
             QEventLoop loop;
             connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
             m_waitLoop = &loop;

@@ -1,6 +1,7 @@
 // The programming run: the ticked sections in their fixed order, stopping at the first failure,
 // and the handlers that tick a section when its data changes.
 
+#include "link/busycursor.h"
 #include "link/ocxcomm.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/frmprogramming.h"
@@ -96,6 +97,7 @@ void frmKelvaneProgrammer::outputDrain() {
     poll.start(20);
     m_waitLoop = &loop;
     const QPointer<frmKelvaneProgrammer> self(this);
+    const BusyCursor busy;
     loop.exec();
     if (self)
         m_waitLoop = nullptr;

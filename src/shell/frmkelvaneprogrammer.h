@@ -31,6 +31,7 @@ class QTimer;
 class OcxComm;
 class StatusLog;
 class CommonDialog;
+class WindowFit;
 
 class frmKelvaneProgrammer : public QWidget {
     Q_OBJECT
@@ -207,6 +208,7 @@ private:
     QString m_programFolder;
     QString m_programFileName;
     QPointer<frmProgramming> m_frmProgramming;
+    WindowFit *m_windowFit = nullptr; // keeps the window on its screen (layout)
     QEventLoop *m_waitLoop = nullptr; // the nested loop CommandSend waits in, while it waits
     bool m_unloaded = false;          // Form_Unload has run
     bool m_portLost = false;          // the port vanished; re-picking the same port reopens it

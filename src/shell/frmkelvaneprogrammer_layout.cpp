@@ -3,6 +3,7 @@
 #include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/frmprogramming.h"
+#include "shell/windowfit.h"
 #include "textfiles/commondialog.h"
 
 #include <QButtonGroup>
@@ -25,7 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResource>
-#include <QScreen>
+#include <QShowEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextBlock>
@@ -83,13 +84,32 @@ W *placeMember(W *w, const char *name, int index, const QString &caption, const 
     return w;
 }
 
-// Hex dumps and bit strings only line up in a fixed-pitch font.
+// Hex dumps and bit strings only line up in a fixed-pitch font: Courier New, or the face the system
+// puts in its place, where that is fixed-pitch; else the first fixed-pitch face of a list of common
+// ones the system has; else any it has. Where Courier New is missing (Wine, a bare Linux) the system's
+// own stand-in is often a proportional face, and on Windows so is what Qt offers as fixed.
 QFont courierNew() {
     QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(8.25);
-    if (!QFontInfo(font).fixedPitch()) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSizeF(8.25);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    const QStringList installed = QFontDatabase::families();
+    QStringList candidates;
+    for (const char *family : {"Liberation Mono", "Cousine", "DejaVu Sans Mono", "Consolas", "Lucida Console",
+                               "Noto Sans Mono", "Noto Mono", "FreeMono", "Nimbus Mono PS", "Courier"}) {
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive))
+            candidates.append(QLatin1String(family));
+    }
+    candidates.append(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    for (const QString &family : installed) {
+        if (QFontDatabase::isFixedPitch(family))
+            candidates.append(family);
+    }
+    for (const QString &family : std::as_const(candidates)) {
+        font.setFamilies({family});
+        if (QFontInfo(font).fixedPitch())
+            return font;
     }
     return font;
 }
@@ -304,6 +324,20 @@ frmProgramming::frmProgramming(QWidget *parent) : QWidget(parent, Qt::Window) {
     fitFont(this, 18);
 }
 
+void frmProgramming::showEvent(QShowEvent *event) {
+    // Over the middle of the main window, where the operator looks, and wholly on that screen; left
+    // to the window manager, some put it at the screen's edge.
+    if (const QWidget *const main = parentWidget(); main && !event->spontaneous()) {
+        const QRect over = main->frameGeometry();
+        const QSize frame = size().grownBy(WindowFit::frameMargins(this));
+        WindowFit::placeInside(
+            this,
+            over.topLeft() + QPoint((over.width() - frame.width()) / 2, (over.height() - frame.height()) / 2),
+            WindowFit::freeArea(main));
+    }
+    QWidget::showEvent(event);
+}
+
 frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *parent) : QWidget(parent) {
     const QFileInfo info(programPath);
     m_programFolder = info.absolutePath();
@@ -316,9 +350,7 @@ frmKelvaneProgrammer::frmKelvaneProgrammer(const QString &programPath, QWidget *
         box->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
     Form_Load();
-
-    if (const QScreen *const s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    m_windowFit->centre();
 }
 
 frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
@@ -327,7 +359,7 @@ void frmKelvaneProgrammer::createControls() {
     setObjectName(QStringLiteral("frmKelvaneProgrammer"));
     setWindowTitle(QStringLiteral("Kelvane Programmer"));
     setWindowIcon(programIcon());
-    setFixedSize(12405 / twipsPerPixel, 9765 / twipsPerPixel);
+    m_windowFit = new WindowFit(this, QSize(12405 / twipsPerPixel, 9765 / twipsPerPixel));
     setFont(designedFont(8.25));
 
     TabList tabs;

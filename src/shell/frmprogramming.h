@@ -10,4 +10,7 @@ class frmProgramming : public QWidget {
 public:
     explicit frmProgramming(QWidget *parent = nullptr);
     QLabel *Label1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };

@@ -2,6 +2,7 @@
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/productinfo.h"
+#include "shell/windowfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,9 +48,8 @@ void applyStoredSettings(frmKelvaneProgrammer &w, const StoredSettings &stored,
                          const QString &programFolder) {
     const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
-        // The shortened window ends at the Debug frame's top edge.
-        w.frameDebug->hide();
-        w.setFixedSize(w.width(), w.frameDebug->y());
+        w.frameDebug->hide(); // Form_Load then shortens the window to the frame's top edge
+
     } else {
         w.txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
         w.txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
@@ -115,6 +115,9 @@ void frmKelvaneProgrammer::Form_Load() {
     m_settingsSeen = stored.values;
 
     applyStoredSettings(*this, stored, m_programFolder);
+    // Without the Debug frame the window ends at that frame's top edge.
+    if (frameDebug->isHidden())
+        m_windowFit->setDesignedSize(QSize(m_windowFit->designedSize().width(), frameDebug->y()));
 
     // Bonus parameters are not offered in this version; their values are still kept and saved.
     frameBonus->hide();

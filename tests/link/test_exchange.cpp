@@ -47,10 +47,18 @@ private slots:
         rig.open(LinkRig::awaitingReplies(), 700);
         for (const QString &f : faults.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             rig.fault(f);
+        // The pointer shows the wait, and comes back however it ends.
+        Qt::CursorShape pointer = Qt::ArrowCursor;
+        QTimer::singleShot(0, rig.w.get(), [&pointer] {
+            if (const QCursor *const shown = QGuiApplication::overrideCursor())
+                pointer = shown->shape();
+        });
         QElapsedTimer clock;
         clock.start();
         const qint16 result = rig.w->CommandSend(0xA1, clockPayload, true, 4, 4);
         QCOMPARE(clock.elapsed() >= 700, pastTimer);
+        QCOMPARE(pointer, Qt::BusyCursor);
+        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(rig.log(), log);
         QCOMPARE(result, qint16(log.contains(QStringLiteral("ERROR: ")) ? 1 : 0));
         QCOMPARE(rig.w->TimedOut, log.endsWith(QStringLiteral("Timeout\r\n")));

@@ -267,7 +267,9 @@ private slots:
         w->chkSend[0]->setChecked(true);
         w->txtGameNumber[0]->setText(QStringLiteral("4321"));
 
-        QTimer::singleShot(300, w.get(), [&w, saveFails] {
+        const QCursor *pointer = nullptr; // while the device is awaited
+        QTimer::singleShot(300, w.get(), [&w, &pointer, saveFails] {
+            pointer = QGuiApplication::overrideCursor();
             const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
             w->close();
         });
@@ -275,6 +277,8 @@ private slots:
         elapsed.start();
         QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
         QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY(pointer && pointer->shape() == Qt::BusyCursor);
+        QVERIFY(!QGuiApplication::overrideCursor());
 
         QCOMPARE(w->isVisible(), saveFails);
         // A refused close does not claim that the window is closing.
