@@ -49,7 +49,6 @@ void applyStoredSettings(frmKelvaneProgrammer &w, const StoredSettings &stored,
     const qint16 debugOptions = qint16(stored.number(QStringLiteral("DebugOptions"), 0, -32768, 32767));
     if (debugOptions == 0) {
         w.frameDebug->hide(); // Form_Load then shortens the window to the frame's top edge
-
     } else {
         w.txtDumpMemAddr->setText(stored.text(QStringLiteral("DumpMemAddr"), QStringLiteral("0")));
         w.txtDumpMemCnt->setText(stored.text(QStringLiteral("DumpMemCnt"), QStringLiteral("0")));
