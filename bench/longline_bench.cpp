@@ -44,8 +44,9 @@ int main(int argc, char *argv[]) {
     const qint64 lineBytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : defaultLineBytes;
     const int keystrokes = argc > 2 ? QByteArray(argv[2]).toInt() : defaultKeystrokes;
     QTemporaryDir folder;
-    QFile link(QDir(folder.path()).filePath(QStringLiteral("COM1")));
-    QFile::link(QDir(folder.path()).filePath(QStringLiteral("missing-device")), link.fileName());
+    // COM1 leads nowhere: the window never opens a serial port of the machine.
+    QFile::link(QDir(folder.path()).filePath(QStringLiteral("missing-device")),
+                QDir(folder.path()).filePath(QStringLiteral("COM1")));
     const QByteArray line(lineBytes, 'x');
     QFile file(QDir(folder.path()).filePath(QStringLiteral("MyLocation.txt")));
     if (!file.open(QIODevice::WriteOnly) || file.write(line + "\r\n") != lineBytes + 2)

@@ -325,9 +325,9 @@ void OcxComm::holdInput(int ms) {
 }
 
 void OcxComm::releaseInput() {
-    endHold();
-    if (!m_port->isOpen())
+    if (!m_holding)
         return;
+    endHold();
     // Take what waits in the port now, rather than on the next pass of the event loop; reading
     // raises readyRead and so the notification.
     if (!m_port->waitForReadyRead(0)) {

@@ -81,8 +81,8 @@ public:
     // Bytes that are only shown (no reply awaited) may wait: for `ms` no notification is raised
     // and the port stops waking the program, so a device that talks without pause, even a byte at
     // a time, is taken in batches. The hold ends by itself, or at once with releaseInput(), which
-    // raises the notification for whatever waits, held or not yet read from the port, so it is
-    // shown before what the caller does next (a new exchange, a clear of the log).
+    // raises the notification for whatever waits, so it is shown before what the caller does next
+    // (a new exchange, a clear of the log).
     void holdInput(int ms);
     void releaseInput();
     bool inputHeld() const { return m_holding; }

@@ -1,5 +1,6 @@
 // The window's ticket text files: the default files, loading and saving the location and
 // disclaimer texts, and the four file buttons.
+#include "link/statuslog.h"
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "textfiles/commondialog.h"
@@ -35,8 +36,9 @@ std::optional<QByteArray> ticketFileBytes(const QString &fileName) {
 
 void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fileName,
                                          const QString &reason) {
+    // A file name may hold a tab or a line break; the log line names them by number.
     const QString line = QStringLiteral("ERROR: Cannot %1 \"%2\": %3\r\n")
-                             .arg(verb, QDir::toNativeSeparators(fileName), reason);
+                             .arg(verb, messageQuote(QDir::toNativeSeparators(fileName)), reason);
     if (m_shuttingDown)
         ShutDownError(line);
     else

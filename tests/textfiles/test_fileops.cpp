@@ -1,5 +1,6 @@
 // The window's ticket text files: default files at start-up, loading and saving the texts, and
 // the file dialogs behind the four file buttons.
+#include "link/statuslog.h"
 #include "programming/encoders.h"
 #include "shell/codewindows.h"
 #include "testsupport.h"
@@ -111,6 +112,7 @@ private slots:
         };
         const QString kept = "kept\r\ntext";
         row("load a missing file", LoadLocation, "missing.txt", kept);
+        row("load a missing file with a tab in its name", LoadLocation, "tab\there.txt", kept);
         row("load a folder", LoadDisclaimer, "folder.txt", kept);
         row("save into a missing folder", SaveLocation, "nowhere/loc.txt", kept);
         row("save over a folder", SaveDisclaimer, "folder.txt", kept);
@@ -137,7 +139,7 @@ private slots:
         QCOMPARE(w->boxText(box), text);
         const QStringList errors = errorLines(*w);
         QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].contains(path), qPrintable(errors[0]));
+        QVERIFY2(errors[0].contains(messageQuote(path)), qPrintable(errors[0]));
         QCOMPARE(folder.read(name), before);
         QVERIFY(QFileInfo(folder.file("folder.txt")).isDir());
         QVERIFY(!QFile::exists(folder.file("nowhere")));
