@@ -75,9 +75,12 @@ void fitColumns(QFileDialog &dialog) {
         const int scrollBar = tree->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tree);
         const int missing = header->length() + scrollBar - tree->viewport()->width();
         const int available = dialog.screen() ? dialog.screen()->availableGeometry().width() : dialog.width();
-        if (missing > 0)
-            dialog.resize(std::min(dialog.width() + missing, std::max(available, dialog.width())),
-                          dialog.height());
+        if (missing <= 0)
+            return;
+        // Grown on both sides, so that it stays centred over the window.
+        const int width = std::min(dialog.width() + missing, std::max(available, dialog.width()));
+        dialog.move(dialog.x() - (width - dialog.width()) / 2, dialog.y());
+        dialog.resize(width, dialog.height());
     };
     QTimer::singleShot(0, &dialog, fitDialog);
     // Entries wider still (an unusual type) widen their column once the folder is read.
