@@ -124,6 +124,9 @@ public:
     void Form_Load();
     void Form_Unload(qint16 &Cancel); // Cancel = 1 refuses the close (once, after a failed save)
     void cmdExit_Click();
+    // The session ends (log-out, shut-down, a signal): closes as the close box does, but nobody is
+    // left to answer a refused close, so failed saves are only reported and the window closes.
+    void closeForSessionEnd();
     // Writes the keys in one step; false (reason in *error) when not all of them reached the file.
     bool SettingsWrite(const QList<std::pair<QString, QString>> &values, QString *error = nullptr);
 
@@ -227,7 +230,8 @@ private:
     QHash<QString, QString> m_settingsOwn;
     // Why the settings file could not be read at start-up (then it is never written), or empty.
     QString m_settingsUnreadable;
-    bool m_closeRefused = false; // a close was refused once after a failed save
+    // A close was refused once after a failed save, or the session ends: no close is refused then.
+    bool m_closeRefused = false;
     bool m_shuttingDown = false; // Form_Unload is saving the texts
     // Per text (0 location, 1 disclaimer): the box's text when it last matched its file (or when
     // its file failed to load at start-up), and the encoding of that file.

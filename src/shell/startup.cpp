@@ -290,3 +290,9 @@ void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
 void frmKelvaneProgrammer::cmdExit_Click() {
     close();
 }
+
+void frmKelvaneProgrammer::closeForSessionEnd() {
+    // Every reason to refuse the close is spent at once: the close saves what it can and closes.
+    m_closeRefused = true;
+    close();
+}

@@ -1,8 +1,8 @@
 #pragma once
 
 // The open and save file dialogs, with the properties the program sets: a filter in the
-// "description|pattern|description|pattern" form, an initial file name and a title. The dialog is
-// Qt's own (not the platform's), modal over the owner window.
+// "description|pattern|description|pattern" form, an initial file name and a title. On Windows it
+// is the system's own dialog; elsewhere Qt's, modal over the owner window.
 
 #include <QObject>
 #include <QString>

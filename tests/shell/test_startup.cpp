@@ -2,10 +2,12 @@
 #include "testsupport.h"
 
 #include "link/ocxcomm.h"
+#include "shell/sessionend.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,6 +22,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -88,6 +91,58 @@ int shutDownChild(const QString &folder) {
     fflush(stdout);
     w.close();
     return w.isVisible() ? 1 : 0;
+}
+
+// The child of the session-end test, on the folder: catches the signals as the program does, edits a
+// setting and a text through the controls, then, in `mode`, waits in the event loop ("idle"), in an
+// open file dialog ("dialog"), in a command waiting for a silent device ("waiting"), with a full
+// disk ("full"), or stuck outside the event loop, as on a hung drive ("stuck"). It says "ready".
+int sessionEndChild(const QString &folder, const QString &mode) {
+    SessionEnd::catchSignals();
+    SimDevice sim;
+    if (mode == QLatin1String("waiting")) {
+        QString error;
+        if (!sim.start(folder + QStringLiteral("/COM1"), &error))
+            return 10;
+        sim.addFault({SimFault::Silence, -1, 0, 0, -1});
+    }
+    frmKelvaneProgrammer w(folder + QStringLiteral("/KelvaneProgrammer"));
+    const SessionEnd sessionEnd(&w);
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return 11;
+    if (mode == QLatin1String("full"))
+        frmKelvaneProgrammer::setBoxText(w.txtLocationInfo, QString(2000, u'x'));
+    QTest::mouseClick(w.chkOptions[0], Qt::LeftButton);
+    QTest::keyClicks(w.txtLocationInfo, QStringLiteral("Joe's"));
+    std::optional<FileSizeLimit> full;
+    if (mode == QLatin1String("full"))
+        full.emplace(1000);
+    const auto ready = [] {
+        fputs("ready\n", stdout);
+        fflush(stdout);
+    };
+    if (mode == QLatin1String("stuck")) {
+        ready();
+        char byte = 0;
+        return int(::read(STDIN_FILENO, &byte, 1)); // never answered
+    }
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (mode == QLatin1String("dialog") &&
+            !qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            return;
+        if (mode == QLatin1String("waiting") && !w.ExchangeBusy)
+            return;
+        poll.stop();
+        ready();
+    });
+    poll.start(10);
+    if (mode == QLatin1String("dialog"))
+        QTimer::singleShot(0, w.cmdFileOps[0], [&w] { QTest::mouseClick(w.cmdFileOps[0], Qt::LeftButton); });
+    if (mode == QLatin1String("waiting"))
+        QTimer::singleShot(0, w.cmdTestComm, [&w] { QTest::mouseClick(w.cmdTestComm, Qt::LeftButton); });
+    return QApplication::exec();
 }
 
 } // namespace
@@ -459,6 +514,100 @@ private slots:
         qInfo("shut-down took %lld us; 40 kills left %d old and %d new files", shutDownUs, old, complete);
     }
 
+    void sessionEndSaves_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("mode"); // "program": the program itself, else the child's mode
+        QTest::newRow("SIGTERM to the program") << SIGTERM << "program";
+        QTest::newRow("SIGTERM") << SIGTERM << "idle";
+        QTest::newRow("SIGHUP, a file dialog open") << SIGHUP << "dialog";
+        QTest::newRow("SIGINT, a command waiting") << SIGINT << "waiting";
+        QTest::newRow("SIGTERM, disk full") << SIGTERM << "full";
+        QTest::newRow("SIGTERM twice, stuck") << SIGTERM << "stuck";
+    }
+
+    // The end of a session (log-out, a closed terminal, Ctrl+C) closes as the close box does: the
+    // changed setting and the edited text are saved and the program ends at once, with 128 + the
+    // signal's number. A save that fails only goes to standard error; a second signal ends at once.
+    void sessionEndSaves() {
+        QFETCH(int, signalNumber);
+        QFETCH(QString, mode);
+        ProgramFolder folder;
+        folder.deadPort(1);
+        if (mode == "waiting")
+            QVERIFY(QFile::remove(folder.file("COM1")));
+        const QStringList settings = {"CommPort=1", "CommBaudRate=0", "Bonus1=" + QString(2000, u'5')};
+        folder.writeSettings(mode == "waiting"   ? settings + QStringList{"HardwareType=1"}
+                             : mode == "program" ? QStringList{"PrinterBaudRate=1"}
+                                                 : settings);
+        const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
+        QProcess child;
+        if (mode == "program") {
+            // Started bare, it only has what start-up changes to save: the 1200 baud the PIC16F877
+            // forces, and the port keys it notes once it is up.
+            QVERIFY(QFile::copy(QStringLiteral(KELVANE_PROGRAM), folder.exe()));
+            child.start(folder.exe(), {});
+            QTRY_VERIFY_WITH_TIMEOUT(storedValue(folder, "CommPort") == "1", 20000);
+        } else {
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--session-end-child", folder.path(), mode});
+            QByteArray said;
+            while (!said.contains("ready") && child.waitForReadyRead(20000))
+                said += child.readAllStandardOutput();
+            QVERIFY2(said.contains("ready"), said.constData());
+        }
+        QElapsedTimer elapsed;
+        elapsed.start();
+        ::kill(pid_t(child.processId()), signalNumber);
+        if (mode == "stuck") {
+            // The second once the first has been taken (two pending signals would be one).
+            const auto pending = [&] {
+                QFile status(QStringLiteral("/proc/%1/status").arg(child.processId()));
+                if (!status.open(QIODevice::ReadOnly))
+                    return false;
+                const QByteArray all = status.readAll();
+                const qsizetype at = all.indexOf("ShdPnd:");
+                const qulonglong mask =
+                    all.mid(at + 7, all.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16);
+                return ((mask >> (signalNumber - 1)) & 1) != 0;
+            };
+            QTRY_VERIFY(!pending());
+            ::kill(pid_t(child.processId()), signalNumber);
+        }
+        QVERIFY2(child.waitForFinished(10000), "the program is still running");
+        qInfo("ended %lld ms after the signal", elapsed.elapsed());
+        QVERIFY(elapsed.elapsed() < 4000);
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 128 + signalNumber);
+        const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
+        QVERIFY2(!errors.contains("Press Exit again"), qPrintable(errors));
+        if (mode == "stuck") {
+            QVERIFY2(errors.contains("Kelvane Programmer: SIGTERM again, closing at once"),
+                     qPrintable(errors));
+        } else {
+            const QString announced =
+                QStringLiteral(
+                    "Kelvane Programmer: %1 received, closing; the settings and texts are saved first.\n")
+                    .arg(QStringList{"SIGHUP", "SIGINT", "SIGTERM"}.at(signalNumber == SIGHUP   ? 0
+                                                                       : signalNumber == SIGINT ? 1
+                                                                                                : 2));
+            QVERIFY2(errors.contains(announced), qPrintable(errors));
+        }
+        if (mode == "program") {
+            QCOMPARE(storedValue(folder, "PrinterBaudRate"), QStringLiteral("0"));
+        } else if (mode == "full") {
+            QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()),
+                     qPrintable(errors));
+            QVERIFY2(errors.contains("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
+                     qPrintable(errors));
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        } else if (mode == "stuck") {
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        } else {
+            QCOMPARE(storedValue(folder, "Options"), QStringLiteral("1"));
+            QVERIFY(folder.read("MyLocation.txt").startsWith("Joe'sPut location"));
+        }
+    }
+
     // Start-up reads the settings file once: a large file does not slow it by the number of keys.
     void settingsReadOnce() {
         ProgramFolder folder;
@@ -514,6 +663,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], "--shut-down-child") == 0)
         return shutDownChild(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && qstrcmp(argv[1], "--session-end-child") == 0)
+        return sessionEndChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     TestStartup test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

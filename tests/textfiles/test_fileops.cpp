@@ -14,12 +14,15 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -175,6 +178,44 @@ private slots:
         QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
         QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), files);
+    }
+
+    // Qt's dialog opens with its Size, Type and Date Modified columns whole, for the entries it lists
+    // (a file of 286 bytes, a date with two-digit month, day and hour) and inside the dialog.
+    void dialogColumnsWhole() {
+        ProgramFolder folder;
+        folder.write("wide.txt", QByteArray(286, 'x'));
+        {
+            QFile file(folder.file("wide.txt"));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)),
+                                     QFileDevice::FileModificationTime));
+        }
+        QVERIFY(QDir(folder.path()).mkdir("folder"));
+        const auto w = openWindow(folder);
+        w->show();
+        bool checked = false;
+        QTimer::singleShot(10, w.get(), [&checked] {
+            QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
+            auto *const dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            const auto cancel = qScopeGuard([dialog] { dialog->reject(); });
+            const QTreeView *const tree = dialog->findChild<QTreeView *>("treeView");
+            const QAbstractItemView *const view = tree;
+            QVERIFY(tree && tree->isVisible());
+            QTRY_VERIFY(tree->model()->rowCount(tree->rootIndex()) >= 6);
+            const QHeaderView *const header = tree->header();
+            for (int column = 1; column <= 3; ++column) {
+                const QString name = header->model()->headerData(column, Qt::Horizontal).toString();
+                QTRY_VERIFY2(view->sizeHintForColumn(column) <= header->sectionSize(column),
+                             qPrintable(name));
+                QVERIFY2(header->sectionSizeHint(column) <= header->sectionSize(column), qPrintable(name));
+            }
+            QVERIFY2(header->sectionViewportPosition(3) + header->sectionSize(3) <= tree->viewport()->width(),
+                     qPrintable(QString::number(dialog->width())));
+            checked = true;
+        });
+        QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
+        QVERIFY(checked);
     }
 
     void saveLocationThroughDialog() {
