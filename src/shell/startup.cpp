@@ -1,4 +1,5 @@
 // Start-up and shut-down of the main window.
+#include "link/statuslog.h"
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/productinfo.h"
@@ -127,7 +128,7 @@ void frmKelvaneProgrammer::Form_Load() {
     if (!m_settingsUnreadable.isEmpty())
         StatusAppend(QStringLiteral("ERROR: Cannot read the settings file \"%1\": %2. It is left as it is, "
                                     "and no setting is saved to it.\r\n")
-                         .arg(SettingsFileName, m_settingsUnreadable),
+                         .arg(messageQuote(SettingsFileName), m_settingsUnreadable),
                      false);
     CreateFiles();
     // A text whose file did not load is not written back over that file unless it is changed.
@@ -255,7 +256,7 @@ void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
     QString error;
     if (!SettingsWrite(shutDownSettings(), &error)) {
         ShutDownError(
-            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error));
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(messageQuote(SettingsFileName), error));
         saved = false;
     }
 

@@ -255,6 +255,6 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
                          fileName}},
                        &error))
         StatusAppend(
-            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(SettingsFileName, error),
+            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(messageQuote(SettingsFileName), error),
             false);
 }
