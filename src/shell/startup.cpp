@@ -255,8 +255,8 @@ void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
     bool saved = true;
     QString error;
     if (!SettingsWrite(shutDownSettings(), &error)) {
-        ShutDownError(
-            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(messageQuote(SettingsFileName), error));
+        ShutDownError(QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n")
+                          .arg(messageQuote(SettingsFileName), error));
         saved = false;
     }
 

@@ -254,7 +254,7 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     if (!SettingsWrite({{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
                          fileName}},
                        &error))
-        StatusAppend(
-            QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n").arg(messageQuote(SettingsFileName), error),
-            false);
+        StatusAppend(QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n")
+                         .arg(messageQuote(SettingsFileName), error),
+                     false);
 }
