@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -54,15 +55,15 @@ Faults (--fault KIND[:COMMAND[:PHASE[:COUNT[:TIMES]]]], repeatable):
 received_us is CLOCK_MONOTONIC in microseconds; since_reply_us runs from the device's write of the
 last byte of its previous reply to the read of this command byte (-1: none).)";
 
-} // namespace
+// What the command line asks beyond the device's own settings.
+struct Run {
+    QString link;
+    bool quiet = false;
+    bool frames = false;
+};
 
-int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kelvane-sim"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-
-    QCommandLineParser parser;
+// The help text and the options.
+void declareOptions(QCommandLineParser &parser) {
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Folder to publish COMn in."),
@@ -94,6 +95,106 @@ int main(int argc, char *argv[]) {
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("Print no messages."));
     parser.addOptions({portOption, linkOption, controllerOption, baudOption, versionOption, dipOption,
                        serialOption, faultOption, framesOption, quietOption});
+}
+
+// Gives the device the settings of the command line; the usage error, or empty when all are good.
+QString configure(const QCommandLineParser &parser, SimDevice *sim, Run *run) {
+    const QString controller = parser.value(QStringLiteral("controller")).toLower();
+    if (controller == QLatin1String("16f877"))
+        sim->setController(SimController::PIC16F877);
+    else if (controller != QLatin1String("18f4520"))
+        return QStringLiteral("--controller must be 16f877 or 18f4520");
+    bool ok = false;
+    const int port = parser.value(QStringLiteral("port")).toInt(&ok);
+    if (!ok || port < 1)
+        return QStringLiteral("--port must be a number from 1");
+    const int baud = parser.value(QStringLiteral("baud")).toInt(&ok);
+    if (!ok || baud < 0)
+        return QStringLiteral("--baud must be 0 or a positive number");
+    sim->setBaud(baud);
+    const double version = parser.value(QStringLiteral("version")).toDouble(&ok);
+    if (!ok || version < 0 || version > 655.35)
+        return QStringLiteral("--version must be a number such as 3.10");
+    sim->setVersion(quint16(qRound(version * 100)));
+    const QString dip = parser.value(QStringLiteral("dip"));
+    const QByteArray banks = QByteArray::fromHex(dip.toLatin1());
+    if (dip.size() != 8 || banks.size() != 4 ||
+        banks.toHex().compare(dip.toLatin1(), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("--dip must be 8 hex digits");
+    sim->setDipSwitches(banks);
+    const uint serial = parser.value(QStringLiteral("serial")).toUInt(&ok);
+    if (!ok || serial > 0xFFFF)
+        return QStringLiteral("--serial must be 0..65535");
+    sim->setSerialNumber(quint16(serial));
+    for (const QString &text : parser.values(QStringLiteral("fault"))) {
+        SimFault fault;
+        QString why;
+        if (!simFaultParse(text, &fault, &why))
+            return QStringLiteral("--fault: ") + why;
+        sim->addFault(fault);
+    }
+    if (parser.positionalArguments().size() > 1)
+        return QStringLiteral("only one FOLDER may be given");
+    const QString folder = parser.positionalArguments().value(0, QStringLiteral("."));
+    run->link = parser.isSet(QStringLiteral("link"))
+                    ? parser.value(QStringLiteral("link"))
+                    : QDir(folder).absoluteFilePath(QStringLiteral("COM%1").arg(port));
+    run->quiet = parser.isSet(QStringLiteral("quiet"));
+    run->frames = parser.isSet(QStringLiteral("frames"));
+    return QString();
+}
+
+// Signals arrive through a socket pair, so the event loop ends and the link is removed.
+std::unique_ptr<QSocketNotifier> catchSignals() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0)
+        return nullptr;
+    auto signalNotifier = std::make_unique<QSocketNotifier>(signalFds[1], QSocketNotifier::Read);
+    QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, QCoreApplication::instance(),
+                     &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return signalNotifier;
+}
+
+// Prints what the device does as the options ask, and publishes it again after a hang-up.
+void follow(SimDevice *sim, const Run &run, QTextStream *out, QTextStream *err) {
+    QCoreApplication *const app = QCoreApplication::instance();
+    const QString link = run.link;
+    const bool quiet = run.quiet;
+    const bool frames = run.frames;
+    // The program keeps no history of frames: each is printed (when asked) and forgotten.
+    QObject::connect(sim, &SimDevice::frameReceived, app, [=](const SimFrame &frame) {
+        if (frames)
+            *out << simFrameLine(frame) << Qt::endl;
+        sim->clearFrames();
+    });
+    QObject::connect(sim, &SimDevice::hungUp, app, [=] {
+        if (!quiet)
+            *out << "kelvane-sim: hung up; back in a second" << Qt::endl;
+        QTimer::singleShot(1000, sim, [=] {
+            QString why;
+            if (!sim->start(link, &why))
+                *err << "kelvane-sim: cannot publish " << link << " again: " << why << Qt::endl;
+            else if (!quiet)
+                *out << "kelvane-sim: published again at " << link << " -> " << sim->slavePath() << Qt::endl;
+        });
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvane-sim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    declareOptions(parser);
     parser.process(app);
 
     const auto usageError = [&err](const QString &text) {
@@ -101,91 +202,26 @@ int main(int argc, char *argv[]) {
         return 2;
     };
     SimDevice sim;
-    const QString controller = parser.value(controllerOption).toLower();
-    if (controller == QLatin1String("16f877"))
-        sim.setController(SimController::PIC16F877);
-    else if (controller != QLatin1String("18f4520"))
-        return usageError(QStringLiteral("--controller must be 16f877 or 18f4520"));
-    bool ok = false;
-    const int port = parser.value(portOption).toInt(&ok);
-    if (!ok || port < 1)
-        return usageError(QStringLiteral("--port must be a number from 1"));
-    const int baud = parser.value(baudOption).toInt(&ok);
-    if (!ok || baud < 0)
-        return usageError(QStringLiteral("--baud must be 0 or a positive number"));
-    sim.setBaud(baud);
-    const double version = parser.value(versionOption).toDouble(&ok);
-    if (!ok || version < 0 || version > 655.35)
-        return usageError(QStringLiteral("--version must be a number such as 3.10"));
-    sim.setVersion(quint16(qRound(version * 100)));
-    const QString dip = parser.value(dipOption);
-    const QByteArray banks = QByteArray::fromHex(dip.toLatin1());
-    if (dip.size() != 8 || banks.size() != 4 ||
-        banks.toHex().compare(dip.toLatin1(), Qt::CaseInsensitive) != 0)
-        return usageError(QStringLiteral("--dip must be 8 hex digits"));
-    sim.setDipSwitches(banks);
-    const uint serial = parser.value(serialOption).toUInt(&ok);
-    if (!ok || serial > 0xFFFF)
-        return usageError(QStringLiteral("--serial must be 0..65535"));
-    sim.setSerialNumber(quint16(serial));
-    for (const QString &text : parser.values(faultOption)) {
-        SimFault fault;
-        QString why;
-        if (!simFaultParse(text, &fault, &why))
-            return usageError(QStringLiteral("--fault: ") + why);
-        sim.addFault(fault);
-    }
-    if (parser.positionalArguments().size() > 1)
-        return usageError(QStringLiteral("only one FOLDER may be given"));
-    const QString folder = parser.positionalArguments().value(0, QStringLiteral("."));
-    const QString link = parser.isSet(linkOption)
-                             ? parser.value(linkOption)
-                             : QDir(folder).absoluteFilePath(QStringLiteral("COM%1").arg(port));
-    const bool quiet = parser.isSet(quietOption);
-    const bool frames = parser.isSet(framesOption);
-
-    // Signals arrive through a socket pair, so the event loop ends and the link is removed.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0)
+    Run run;
+    if (const QString why = configure(parser, &sim, &run); !why.isEmpty())
+        return usageError(why);
+    const std::unique_ptr<QSocketNotifier> signalNotifier = catchSignals();
+    if (!signalNotifier)
         return usageError(QStringLiteral("cannot create the signal socket pair"));
-    QSocketNotifier signalNotifier(signalFds[1], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
     QString error;
-    if (!sim.start(link, &error)) {
-        err << "kelvane-sim: cannot publish " << link << ": " << error << Qt::endl;
+    if (!sim.start(run.link, &error)) {
+        err << "kelvane-sim: cannot publish " << run.link << ": " << error << Qt::endl;
         return 1;
     }
-    if (!quiet)
+    if (!run.quiet)
         out << "kelvane-sim: " << (sim.controller() == SimController::PIC16F877 ? "PIC16F877" : "PIC18F4520")
-            << " published at " << link << " -> " << sim.slavePath() << Qt::endl;
-
-    // The program keeps no history of frames: each is printed (when asked) and forgotten.
-    QObject::connect(&sim, &SimDevice::frameReceived, &app, [&](const SimFrame &frame) {
-        if (frames)
-            out << simFrameLine(frame) << Qt::endl;
-        sim.clearFrames();
-    });
-    QObject::connect(&sim, &SimDevice::hungUp, &app, [&] {
-        if (!quiet)
-            out << "kelvane-sim: hung up; back in a second" << Qt::endl;
-        QTimer::singleShot(1000, &sim, [&] {
-            QString why;
-            if (!sim.start(link, &why))
-                err << "kelvane-sim: cannot publish " << link << " again: " << why << Qt::endl;
-            else if (!quiet)
-                out << "kelvane-sim: published again at " << link << " -> " << sim.slavePath() << Qt::endl;
-        });
-    });
+            << " published at " << run.link << " -> " << sim.slavePath() << Qt::endl;
+    follow(&sim, run, &out, &err);
 
     app.exec();
     sim.stop();
-    if (!quiet)
+    if (!run.quiet)
         out << "kelvane-sim: stopped" << Qt::endl;
     return 0;
 }

@@ -20,9 +20,11 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 class QTimer;
+struct SimFaultEffect;
 
 enum class SimController {
     PIC18F4520, // answers every command
@@ -125,21 +127,31 @@ signals:
     void hungUp();
 
 private:
-    void onReadable();
+    // The line (simpty.cpp).
+    bool linkFree(const QString &linkPath, QString *error) const;
+    bool openMaster(std::vector<int> &skipped, QByteArray *name, QString *error);
+    bool openSlave(const QByteArray &name, QString *error);
+    bool ptyFailed(const QString &what, QString *error);
     bool publishLink(const QString &target);
-    // The rest is up to the implementation.
+    void hangUpLine();
+    void closePty();
+    // Faults (simfaults.cpp).
+    SimFaultEffect applyFaults(quint8 command, int phase, QByteArray &reply);
+    // Pacing (simpacing.cpp).
+    void onReadable();
     void processArrived();
+    int enqueue(const QByteArray &bytes, qint64 delayNs, int piece, bool isReply);
+    void flushDue();
+    qint64 byteNs() const;
+    // The protocol (simprotocol.cpp).
     void receive(char byte, qint64 arrivalNs, qint64 readNs);
     void onPayloadTimeout();
     void record(const SimFrame &frame, bool hungUpNow);
-    void store(quint8 command, const QByteArray &payload);
     QByteArray commandReply(quint8 command) const;
     QByteArray payloadReply(quint8 command, const QByteArray &payload) const;
     int respond(quint8 command, int phase, QByteArray reply);
-    int enqueue(const QByteArray &bytes, qint64 delayNs, int piece, bool isReply);
-    void flushDue();
-    void closePty();
-    qint64 byteNs() const;
+    // The memory image (simmemory.cpp).
+    void store(quint8 command, const QByteArray &payload);
     QByteArray clockBytes() const;
     void setClock(const QByteArray &payload);
 

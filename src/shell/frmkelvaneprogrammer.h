@@ -21,6 +21,7 @@
 class QCheckBox;
 class QComboBox;
 class QEventLoop;
+class QFont;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -199,8 +200,28 @@ private:
     bool keepEditBeforeLoad(int text); // Load: saves an edited text to its file first
     void textFileUnread(int text);     // start-up could not load the file: written back only if edited
 
-    void createControls();                  // layout (frmkelvaneprogrammer_layout.cpp)
-    void connectHandlers();                 // signal wiring (frmkelvaneprogrammer_layout.cpp)
+    // Layout (frmkelvaneprogrammer_layout.cpp): the controls with their tab index, chained at the end.
+    using TabList = QList<std::pair<int, QWidget *>>;
+    void createControls();
+    void createFrames(TabList &tabs);
+    void createLinkControls(TabList &tabs, const QFont &fixedPitch);
+    void createBottomRow(TabList &tabs);
+    void createOptionsFrame(TabList &tabs);
+    void createGameNumberFrame(TabList &tabs);
+    void createPrinterFrame(TabList &tabs);
+    void createPrinterBaudRateFrame(TabList &tabs);
+    void createBonusFrame(TabList &tabs);
+    void createTextFrames(TabList &tabs, const QFont &fixedPitch);
+    void createSendFrame(TabList &tabs);
+    void createDebugFrame(TabList &tabs);
+    void createHiddenControls();
+    void chainTabs(TabList &tabs);
+    // Signal wiring (frmkelvaneprogrammer_wiring.cpp), by group of controls.
+    void connectHandlers();
+    void connectOptionHandlers();
+    void connectLinkHandlers();
+    void connectTextHandlers();
+    void connectButtonHandlers();
     void onPortLost(const QString &reason); // link: the port vanished while open
     QString portNotOpenText() const;        // link: the closed-port error line, with what to do
     void endWait();                         // link: releases CommandSend's wait
