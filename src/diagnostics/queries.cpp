@@ -1,11 +1,11 @@
 #include "diagnostics/queries.h"
 
+#include "link/commands.h"
 #include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
+#include "textfiles/texthelpers.h"
 
 #include <QLineEdit>
-
-static const QString crlf = QStringLiteral("\r\n");
 
 // Whole number in the given base, digits only (QString::toUInt alone would take "0x", signs and
 // inner blanks).
@@ -56,10 +56,7 @@ QString versionText(quint8 low, quint8 high) {
 }
 
 QString dipSwitchLine(int bank, quint8 value) {
-    return QStringLiteral("DIP SW%1 = %2 - ")
-               .arg(bank)
-               .arg(QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'))) +
-           ByteToBinary(value) + crlf;
+    return QStringLiteral("DIP SW%1 = %2 - ").arg(bank).arg(hexDigits(value)) + ByteToBinary(value) + crlf;
 }
 
 void frmKelvaneProgrammer::cmdGetVersionNumber_Click() {
@@ -67,7 +64,8 @@ void frmKelvaneProgrammer::cmdGetVersionNumber_Click() {
     // refuses the second exchange with a line of its own.
     if (!ExchangeBusy)
         cmdClearText_Click();
-    if (CommandSend(0xAC, QByteArray(), true, 6, 4) != 0)
+    if (CommandSend(Commands::VersionNumber.code, QByteArray(), true, Commands::VersionNumber.ReplyLen,
+                    Commands::VersionNumber.PayloadReplyLen) != 0)
         return;
     StatusAppend(versionText(ReplyBuffer[4], ReplyBuffer[5]), false);
 }
@@ -75,7 +73,8 @@ void frmKelvaneProgrammer::cmdGetVersionNumber_Click() {
 void frmKelvaneProgrammer::cmdGetDIPSettings_Click() {
     if (!ExchangeBusy)
         cmdClearText_Click();
-    if (CommandSend(0xAD, QByteArray(), true, 8, 4) != 0)
+    if (CommandSend(Commands::DipSettings.code, QByteArray(), true, Commands::DipSettings.ReplyLen,
+                    Commands::DipSettings.PayloadReplyLen) != 0)
         return;
     StatusAppend(crlf + crlf, false);
     for (int i = 0; i < 4; ++i)
@@ -96,7 +95,8 @@ void frmKelvaneProgrammer::cmdDumpMemory_Click() {
         StatusAppend(QStringLiteral("ERROR: Count must be a whole number, 0 to 252") + crlf, false);
         return;
     }
-    if (CommandSend(0xAE, dumpPayload(*address, *count), true, 4, qint16(*count + 4)) != 0)
+    if (CommandSend(Commands::MemoryDump.code, dumpPayload(*address, *count), true,
+                    Commands::MemoryDump.ReplyLen, Commands::memoryDumpReplyLen(*count)) != 0)
         return;
     StatusAppend(crlf + crlf, false);
 }
@@ -104,11 +104,13 @@ void frmKelvaneProgrammer::cmdDumpMemory_Click() {
 void frmKelvaneProgrammer::cmdTestComm_Click() {
     if (!ExchangeBusy)
         cmdClearText_Click();
-    CommandSend(0xAB, QByteArray(), true, 12, 4);
+    CommandSend(Commands::CommTest.code, QByteArray(), true, Commands::CommTest.ReplyLen,
+                Commands::CommTest.PayloadReplyLen);
 }
 
 void frmKelvaneProgrammer::cmdTicket_Click() {
     if (!ExchangeBusy)
         cmdClearText_Click();
-    CommandSend(0xA0, QByteArray(), true, 4, 4);
+    CommandSend(Commands::AuditTicket.code, QByteArray(), true, Commands::AuditTicket.ReplyLen,
+                Commands::AuditTicket.PayloadReplyLen);
 }

@@ -1,5 +1,5 @@
 #include "link/ocxcomm.h"
-#include "link/statuslog.h"
+#include "textfiles/texthelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -304,10 +304,6 @@ int OcxComm::OutBufferCount() const {
     const qint64 byteNs = 10 * 1'000'000'000LL / s.baud;
     const qint64 onLine = (m_lineFreeNs - m_clock.nsecsElapsed() + byteNs - 1) / byteNs;
     return int(qMax(queued, onLine));
-}
-
-int OcxComm::InBufferCount() const {
-    return m_port->isOpen() ? int(m_port->bytesAvailable()) : 0;
 }
 
 QByteArray OcxComm::Input() {

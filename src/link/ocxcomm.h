@@ -72,7 +72,6 @@ public:
     // Bytes written but not yet on the far end of the line: Qt's buffer, the driver's queue, and
     // what the line still takes at its speed (the UART's own buffer is not counted by the driver).
     int OutBufferCount() const;
-    int InBufferCount() const;
     QByteArray Input(); // every waiting byte, removed from the buffer
     int CommEvent() const { return m_commEvent; }
 
@@ -85,7 +84,6 @@ public:
     // (a new exchange, a clear of the log).
     void holdInput(int ms);
     void releaseInput();
-    bool inputHeld() const { return m_holding; }
 
 signals:
     void OnComm();                        // at least one byte waits (CommEvent 2)

@@ -1,6 +1,7 @@
 #include "link/ocxcomm.h"
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
+#include "textfiles/texthelpers.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -8,8 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-
-static const QString crlf = QStringLiteral("\r\n");
 
 void frmKelvaneProgrammer::CommPortOpen() {
     m_portLost = false;

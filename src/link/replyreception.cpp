@@ -1,16 +1,14 @@
 #include "link/replyreception.h"
 
+#include "link/commands.h"
 #include "link/ocxcomm.h"
 #include "link/statuslog.h"
 #include "shell/frmkelvaneprogrammer.h"
 
 #include <QTimer>
 
-static const QString crlf = QStringLiteral("\r\n");
-
-QString hexForm(quint8 b) {
-    return QStringLiteral("<0x%1>").arg(QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0')));
-}
+#include <algorithm>
+#include <iterator>
 
 QString freeText(quint8 b) {
     if (b == 10 || b == 13)
@@ -21,7 +19,8 @@ QString freeText(quint8 b) {
 }
 
 QString commTestText(const quint8 (&ReplyBuffer)[256]) {
-    if (ReplyBuffer[4] != 0x00 || ReplyBuffer[5] != 0x55 || ReplyBuffer[6] != 0xAA || ReplyBuffer[7] != 0xFF)
+    if (!std::equal(std::cbegin(Commands::commTestMarkers), std::cend(Commands::commTestMarkers),
+                    ReplyBuffer + 4))
         return QStringLiteral("ERROR: Data doesn't match what was expected") + crlf;
     // The serial number is a full unsigned 16-bit word: 0 to 65535.
     const quint16 serial = quint16(ReplyBuffer[10] + 256 * ReplyBuffer[11]);
@@ -33,9 +32,9 @@ QString commTestText(const quint8 (&ReplyBuffer)[256]) {
 QString replyCompletionText(const quint8 (&ReplyBuffer)[256], bool PayloadPhase, qint32 CommandCode) {
     if (PayloadPhase)
         return QStringLiteral(" OK") + crlf;
-    if (ReplyBuffer[0] == CommandCode && CommandCode == 0xAB)
+    if (ReplyBuffer[0] == CommandCode && CommandCode == Commands::CommTest.code)
         return crlf + crlf + commTestText(ReplyBuffer);
-    if (ReplyBuffer[0] == CommandCode && CommandCode == 0xA0)
+    if (ReplyBuffer[0] == CommandCode && CommandCode == Commands::AuditTicket.code)
         return crlf;
     return QStringLiteral("  ");
 }

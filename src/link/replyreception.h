@@ -3,11 +3,10 @@
 // Decoding of what the device sends: the bytes of an awaited reply go into the reply buffer and
 // are shown in hex form; everything else is shown as free text.
 
+#include "textfiles/texthelpers.h" // hexForm, the form every received byte is shown in
+
 #include <QByteArray>
 #include <QString>
-
-// "<0xAB>": the byte as two upper-case hexadecimal digits.
-QString hexForm(quint8 b);
 
 // A byte that arrived while no reply was awaited: line feed and carriage return each give a line
 // break, printable characters show as themselves, anything else in hex form.

@@ -2,6 +2,7 @@
 #include "link/statuslog.h"
 #include "link/ocxcomm.h"
 #include "shell/frmkelvaneprogrammer.h"
+#include "textfiles/texthelpers.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -16,44 +17,6 @@ QString ByteToBinary(quint8 Value) {
     return bits;
 }
 
-QString codePointName(char32_t code) {
-    return QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
-}
-
-bool shownByNumber(char32_t code) {
-    switch (QChar::category(code)) {
-    case QChar::Other_Control:
-    case QChar::Other_Format:
-    case QChar::Other_Surrogate:
-    case QChar::Other_PrivateUse:
-    case QChar::Other_NotAssigned:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return code > QChar::LastValidCodePoint;
-    }
-}
-
-static QString numberMark(char32_t code) {
-    return QLatin1Char('<') + codePointName(code) + QLatin1Char('>');
-}
-
-QString messageQuote(const QString &text) {
-    QString quoted;
-    for (const char32_t c : text.toUcs4())
-        quoted += shownByNumber(c) ? numberMark(c) : QString::fromUcs4(&c, 1);
-    return quoted;
-}
-
-QString messageCharacter(const QString &character) {
-    const QList<uint> codes = character.toUcs4();
-    const char32_t code = codes.isEmpty() ? 0 : codes.first();
-    if (shownByNumber(code))
-        return numberMark(code);
-    return QStringLiteral("\"%1\" (%2)").arg(character, codePointName(code));
-}
-
 namespace {
 
 // The box holds '\n' line breaks; the log holds CR LF. A CR whose LF comes with the next append
@@ -62,9 +25,7 @@ QString toBoxText(const QString &text, bool afterCarriageReturn) {
     QString plain = text;
     if (afterCarriageReturn && plain.startsWith(QLatin1Char('\n')))
         plain.remove(0, 1);
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return plain;
+    return boxTextFromProgram(plain);
 }
 
 } // namespace

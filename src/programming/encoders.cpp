@@ -1,5 +1,6 @@
 #include "programming/encoders.h"
 #include "textfiles/cp1252.h"
+#include "textfiles/texthelpers.h"
 
 #include <QDate>
 #include <QTime>
@@ -122,9 +123,9 @@ QString deviceLineEnds(const QString &text) {
     prepared.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (c == QChar(13) || c == QChar(10) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-            prepared.append(QChar(13));
-            if (c == QChar(13) && i + 1 < text.size() && text.at(i + 1) == QChar(10))
+        if (isLineBreak(c)) {
+            prepared.append(u'\r');
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
                 ++i;
         } else {
             prepared.append(c);
@@ -139,10 +140,7 @@ std::optional<TextBlocks> textBlocks(const QString &boxText, QString *badChar) {
     if (!bytes) {
         if (badChar) {
             // The whole character, both halves of a surrogate pair, so the log can name it.
-            const qsizetype i = cp1252FirstUnencodable(prepared);
-            const bool pair = prepared.at(i).isHighSurrogate() && i + 1 < prepared.size() &&
-                              prepared.at(i + 1).isLowSurrogate();
-            *badChar = prepared.mid(i, pair ? 2 : 1);
+            *badChar = characterAt(prepared, cp1252FirstUnencodable(prepared));
         }
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 // The rules that tie the option boxes together, and the key filter of the bonus fields.
 
+#include "programming/optionbits.h"
+#include "programming/sections.h"
 #include "shell/frmkelvaneprogrammer.h"
 
 #include <QCheckBox>
@@ -10,17 +12,17 @@ void frmKelvaneProgrammer::chkOptions_Click(int Index) {
         Options |= mask;
     else
         Options &= quint8(~mask);
-    chkSend.at(1)->setChecked(true);
+    chkSend.at(Section::OptionsGame)->setChecked(true);
     OptionsEnable();
 }
 
 void frmKelvaneProgrammer::OptionsEnable() {
     // "Print Dollars" gives way to "Print Tickets"; the dollar details need "Print Dollars".
-    // Box 3 is read after it may have been disabled, so its details follow its value, and
+    // "Print Dollars" is read after it may have been disabled, so its details follow its value, and
     // clearing it below re-enters here through its click handler and greys them too.
-    chkOptions.at(3)->setEnabled(!chkOptions.at(5)->isChecked());
-    const bool dollars = chkOptions.at(3)->isChecked();
-    for (const int i : {4, 6, 7})
+    chkOptions.at(OptionBit::PrintDollars)->setEnabled(!chkOptions.at(OptionBit::PrintTickets)->isChecked());
+    const bool dollars = chkOptions.at(OptionBit::PrintDollars)->isChecked();
+    for (const int i : {OptionBit::PrintNickels, OptionBit::DollarLimit, OptionBit::PrintDollarSign})
         chkOptions.at(i)->setEnabled(dollars);
     for (QCheckBox *box : std::as_const(chkOptions)) {
         if (!box->isEnabledTo(this))

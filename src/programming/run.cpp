@@ -3,8 +3,11 @@
 
 #include "link/busycursor.h"
 #include "link/ocxcomm.h"
+#include "programming/sections.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/frmprogramming.h"
+#include "textfiles/texthelpers.h"
+#include "textfiles/tickettexts.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
@@ -24,51 +27,16 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
         setFocus(Qt::OtherFocusReason);
     ProgramRunning = true;
     CmndButtonEnable(false);
-    StatusAppend(QStringLiteral("Programming...\r\n"), true);
+    StatusAppend(QStringLiteral("Programming...") + crlf, true);
     if (!m_frmProgramming)
         m_frmProgramming = new frmProgramming(this);
     m_frmProgramming->show();
 
     // The window may be destroyed while a section waits for the device; nothing is left to do.
     const QPointer<frmKelvaneProgrammer> self(this);
-    if (!ocxComm->PortOpen()) {
-        StatusAppend(QStringLiteral("\r\n") + portNotOpenText(), false);
-    } else {
-        // Each box is read when the run reaches it: a box ticked while an earlier section waits
-        // for the device is still sent.
-        qint16 SectionFailed = 0;
-        for (int i = 0; i < chkSend.size(); ++i) {
-            if (!chkSend.at(i)->isChecked() || SectionFailed != 0)
-                continue;
-            switch (i) {
-            case 0:
-                SectionFailed = DateTimeSend();
-                break;
-            case 1:
-                SectionFailed = OptionsGameSend();
-                break;
-            case 2:
-                SectionFailed = PrinterConfigSend();
-                break;
-            case 3:
-                SectionFailed = TextSend(1);
-                break;
-            case 4:
-                SectionFailed = TextSend(2);
-                break;
-            case 5:
-                SectionFailed = BonusSend();
-                break;
-            }
-            if (!self)
-                return;
-        }
-        // The PIC16F877 answers nothing, so the sections return as soon as their bytes are
-        // queued; the run lasts until they have left, lest the cable be pulled too early.
-        outputDrain();
-        if (!self)
-            return;
-    }
+    ProgramSectionsSend();
+    if (!self)
+        return;
 
     for (QCheckBox *box : std::as_const(chkSend))
         box->setChecked(false);
@@ -80,7 +48,46 @@ void frmKelvaneProgrammer::cmdProgram_Click() {
     // Back where it was, unless the operator has put it somewhere else meanwhile.
     if (parked && focused && focusWidget() == this && focused->isEnabled())
         focused->setFocus(Qt::OtherFocusReason);
-    StatusAppend(QStringLiteral("Complete\r\n"), false);
+    StatusAppend(QStringLiteral("Complete") + crlf, false);
+}
+
+void frmKelvaneProgrammer::ProgramSectionsSend() {
+    if (!ocxComm->PortOpen()) {
+        StatusAppend(crlf + portNotOpenText(), false);
+        return;
+    }
+    const QPointer<frmKelvaneProgrammer> self(this);
+    // Each box is read when the run reaches it: a box ticked while an earlier section waits for
+    // the device is still sent.
+    qint16 SectionFailed = 0;
+    for (int i = 0; i < chkSend.size() && SectionFailed == 0; ++i) {
+        if (!chkSend.at(i)->isChecked())
+            continue;
+        SectionFailed = SectionSend(i);
+        if (!self)
+            return;
+    }
+    // The PIC16F877 answers nothing, so the sections return as soon as their bytes are queued;
+    // the run lasts until they have left, lest the cable be pulled too early.
+    outputDrain();
+}
+
+qint16 frmKelvaneProgrammer::SectionSend(int section) {
+    switch (section) {
+    case Section::DateTime:
+        return DateTimeSend();
+    case Section::OptionsGame:
+        return OptionsGameSend();
+    case Section::PrinterConfig:
+        return PrinterConfigSend();
+    case Section::Location:
+        return TextSend(textKind(TicketText::Location));
+    case Section::Disclaimer:
+        return TextSend(textKind(TicketText::Disclaimer));
+    case Section::Bonus:
+        return BonusSend();
+    }
+    return 0;
 }
 
 void frmKelvaneProgrammer::outputDrain() {
@@ -128,26 +135,26 @@ void frmKelvaneProgrammer::chkSendAll_Click() {
 
 void frmKelvaneProgrammer::optPrinter_Click(int Index) {
     PrinterType = Index;
-    chkSend.at(2)->setChecked(true);
+    chkSend.at(Section::PrinterConfig)->setChecked(true);
 }
 
 void frmKelvaneProgrammer::optPrinterBaudRate_Click(int Index) {
     PrinterBaudRate = Index;
-    chkSend.at(2)->setChecked(true);
+    chkSend.at(Section::PrinterConfig)->setChecked(true);
 }
 
 void frmKelvaneProgrammer::txtBonus_Change(int) {
-    chkSend.at(5)->setChecked(true);
+    chkSend.at(Section::Bonus)->setChecked(true);
 }
 
 void frmKelvaneProgrammer::txtGameNumber_Change(int) {
-    chkSend.at(1)->setChecked(true);
+    chkSend.at(Section::OptionsGame)->setChecked(true);
 }
 
 void frmKelvaneProgrammer::txtLocationInfo_Change() {
-    chkSend.at(3)->setChecked(true);
+    chkSend.at(Section::Location)->setChecked(true);
 }
 
 void frmKelvaneProgrammer::txtDisclaimer_Change() {
-    chkSend.at(4)->setChecked(true);
+    chkSend.at(Section::Disclaimer)->setChecked(true);
 }

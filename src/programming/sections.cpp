@@ -2,17 +2,19 @@
 // encoders and hands it to CommandSend. A payload that cannot be built is reported here and
 // nothing is sent, so the run stops at this section.
 
-#include "link/statuslog.h"
+#include "link/commands.h"
 #include "programming/encoders.h"
 #include "shell/frmkelvaneprogrammer.h"
+#include "textfiles/texthelpers.h"
+#include "textfiles/tickettexts.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-namespace {
+#include <iterator>
 
-const QString crlf = QStringLiteral("\r\n");
+namespace {
 
 QString bonusErrorText(BonusError error) {
     switch (error) {
@@ -32,7 +34,8 @@ QString bonusErrorText(BonusError error) {
 qint16 frmKelvaneProgrammer::DateTimeSend() {
     // One reading of the clock, so the fields cannot straddle a change of second, day or year.
     const QByteArray payload = dateTimePayload(QDateTime::currentDateTime());
-    return CommandSend(0xA1, payload, true, 4, 4);
+    return CommandSend(Commands::DateTime.code, payload, true, Commands::DateTime.ReplyLen,
+                       Commands::DateTime.PayloadReplyLen);
 }
 
 qint16 frmKelvaneProgrammer::OptionsGameSend() {
@@ -48,19 +51,26 @@ qint16 frmKelvaneProgrammer::OptionsGameSend() {
                      false);
         return 1;
     }
-    return CommandSend(0xA2, *payload, true, 4, 4);
+    return CommandSend(Commands::OptionsGame.code, *payload, true, Commands::OptionsGame.ReplyLen,
+                       Commands::OptionsGame.PayloadReplyLen);
 }
 
 qint16 frmKelvaneProgrammer::PrinterConfigSend() {
-    return CommandSend(0xA9, printerProfile(PrinterType, PrinterBaudRate), true, 4, 4);
+    return CommandSend(Commands::PrinterConfig.code, printerProfile(PrinterType, PrinterBaudRate), true,
+                       Commands::PrinterConfig.ReplyLen, Commands::PrinterConfig.PayloadReplyLen);
 }
 
 qint16 frmKelvaneProgrammer::TextSend(qint16 TextKind) {
-    if (TextKind != 1 && TextKind != 2)
+    if (TextKind != textKind(TicketText::Location) && TextKind != textKind(TicketText::Disclaimer))
         return 1;
-    const bool location = TextKind == 1;
+    const bool location = TextKind == textKind(TicketText::Location);
     const QString name = location ? QStringLiteral("Location Information") : QStringLiteral("Disclaimer");
-    const qint32 firstCommand = location ? 0xA5 : 0xA3;
+    // The device keeps each text in two blocks, each with its own command.
+    static constexpr DeviceCommand locationBlocks[] = {Commands::LocationText, Commands::LocationText2};
+    static constexpr DeviceCommand disclaimerBlocks[] = {Commands::DisclaimerText, Commands::DisclaimerText2};
+    static_assert(std::size(locationBlocks) == textBlockCount &&
+                  std::size(disclaimerBlocks) == textBlockCount);
+    const DeviceCommand *const blockCommands = location ? locationBlocks : disclaimerBlocks;
 
     QString badChar;
     const std::optional<TextBlocks> text =
@@ -75,7 +85,9 @@ qint16 frmKelvaneProgrammer::TextSend(qint16 TextKind) {
 
     // A failed block fails the section; the next block is not sent after it.
     for (int block = 0; block < text->blocks.size(); ++block) {
-        if (CommandSend(firstCommand + block, text->blocks.at(block), true, 4, 4) != 0)
+        const DeviceCommand &command = blockCommands[block];
+        if (CommandSend(command.code, text->blocks.at(block), true, command.ReplyLen,
+                        command.PayloadReplyLen) != 0)
             return 1;
     }
     if (text->charactersNotSent > 0) {
@@ -104,5 +116,6 @@ qint16 frmKelvaneProgrammer::BonusSend() {
                      false);
         return 1;
     }
-    return CommandSend(0xAA, *payload, true, 4, 4);
+    return CommandSend(Commands::Bonus.code, *payload, true, Commands::Bonus.ReplyLen,
+                       Commands::Bonus.PayloadReplyLen);
 }

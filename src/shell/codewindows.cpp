@@ -1,9 +1,9 @@
 #include "shell/codewindows.h"
+#include "textfiles/filesafety.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -79,33 +79,6 @@ bool sameName(const QByteArray &inFile, const QString &wanted) {
     return QString::fromLocal8Bit(inFile).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
-// Where a key is, or would go, in a file.
-struct KeyPlace {
-    qsizetype section = -1; // line of the section's header
-    qsizetype key = -1;     // line of the key
-    qsizetype lastKey = -1; // line of the section's last key
-};
-
-KeyPlace findKey(const QList<ProfileLine> &lines, const QString &section, const QString &key) {
-    KeyPlace place;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == ProfileLine::Section && sameName(lines[i].name, section)) {
-            place.section = i;
-            break;
-        }
-    }
-    if (place.section < 0)
-        return place;
-    for (qsizetype i = place.section + 1; i < lines.size() && lines[i].kind != ProfileLine::Section; ++i) {
-        if (lines[i].kind != ProfileLine::Key)
-            continue;
-        place.lastKey = i;
-        if (place.key < 0 && sameName(lines[i].name, key))
-            place.key = i;
-    }
-    return place;
-}
-
 bool isQuote(char c) {
     return c == '"' || c == '\'';
 }
@@ -120,7 +93,7 @@ bool hasLineBreak(const QString &text) {
     return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// The bytes a key line holds for value, as profileWithValue writes them.
+// The bytes a key line holds for value, as profileWithValues writes them.
 QByteArray valueBytesFor(const QString &value) {
     const QByteArray bytes = value.toLocal8Bit();
     if (withoutQuotes(withoutBlanks(bytes)) != bytes)
@@ -128,7 +101,7 @@ QByteArray valueBytesFor(const QString &value) {
     return bytes;
 }
 
-// The names and values profileWithValue accepts.
+// The names and values profileWithValues accepts.
 bool sectionStorable(const QString &section) {
     const QString trimmed = section.trimmed();
     return !trimmed.isEmpty() && trimmed == section && !hasLineBreak(section) && !section.contains(u']');
@@ -141,46 +114,6 @@ bool keyStorable(const QString &key, const QString &value) {
 }
 
 } // namespace
-
-std::optional<QString> profileValue(const QByteArray &contents, const QString &section, const QString &key) {
-    const QList<ProfileLine> lines = profileLines(contents);
-    const KeyPlace place = findKey(lines, section, key);
-    if (place.key < 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(withoutQuotes(lines[place.key].value));
-}
-
-std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QString &section,
-                                           const QString &key, const QString &value) {
-    const QString trimmedSection = section.trimmed();
-    const QString trimmedKey = key.trimmed();
-    if (trimmedSection.isEmpty() || trimmedSection != section || hasLineBreak(section) ||
-        section.contains(u']') || trimmedKey.isEmpty() || trimmedKey != key || hasLineBreak(key) ||
-        key.contains(u'=') || key.startsWith(u';') || key.startsWith(u'[') || hasLineBreak(value))
-        return std::nullopt;
-
-    QByteArray valueBytes = value.toLocal8Bit();
-    if (withoutQuotes(withoutBlanks(valueBytes)) != valueBytes)
-        valueBytes = '"' + valueBytes + '"';
-
-    const QList<ProfileLine> lines = profileLines(contents);
-    const KeyPlace place = findKey(lines, section, key);
-    if (place.key >= 0) {
-        const ProfileLine &line = lines[place.key];
-        return contents.left(line.start) + line.name + '=' + valueBytes + "\r\n" + contents.mid(line.next);
-    }
-    const QByteArray keyLine = key.toLocal8Bit() + '=' + valueBytes + "\r\n";
-    if (place.section >= 0) {
-        const ProfileLine &after = lines[place.lastKey >= 0 ? place.lastKey : place.section];
-        // The line we follow may be the file's last and lack its line break.
-        const QByteArray lineBreak = after.next == after.end ? "\r\n" : "";
-        return contents.left(after.next) + lineBreak + keyLine + contents.mid(after.next);
-    }
-    QByteArray result = contents;
-    if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
-        result += "\r\n";
-    return result + '[' + section.toLocal8Bit() + "]\r\n" + keyLine;
-}
 
 std::optional<qint64> profileLeadingNumber(const QString &value) {
     qsizetype i = 0;
@@ -204,19 +137,23 @@ std::optional<qint64> profileLeadingNumber(const QString &value) {
     return qint64(magnitude);
 }
 
-std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
-                                            const ProfileValues &values, QStringList *refused) {
-    if (!sectionStorable(section))
-        return std::nullopt;
-    // Each key once, where it was first given, with the value given last (as writing the same key
-    // twice leaves it).
-    struct Entry {
-        QString key;
-        QByteArray value;
-        qsizetype line = -1; // the key's line in the section, or -1: a new key
-    };
-    QList<Entry> entries;
-    QHash<QString, qsizetype> entryOf; // case-folded key -> index in entries
+namespace {
+
+// One key to write: each key once, where it was first given, with the value given last (as
+// writing the same key twice leaves it).
+struct WriteEntry {
+    QString key;
+    QByteArray value;
+    qsizetype line = -1; // the key's line in the section, or -1: a new key
+};
+
+struct WriteEntries {
+    QList<WriteEntry> list;
+    QHash<QString, qsizetype> byKey; // case-folded key -> index in list
+};
+
+WriteEntries writeEntries(const ProfileValues &values, QStringList *refused) {
+    WriteEntries entries;
     for (const auto &[key, value] : values) {
         if (!keyStorable(key, value)) {
             if (refused)
@@ -224,77 +161,103 @@ std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QS
             continue;
         }
         const QString folded = key.toCaseFolded();
-        const auto found = entryOf.constFind(folded);
-        if (found != entryOf.cend()) {
-            entries[*found].value = valueBytesFor(value);
+        const auto found = entries.byKey.constFind(folded);
+        if (found != entries.byKey.cend()) {
+            entries.list[*found].value = valueBytesFor(value);
             continue;
         }
-        entryOf.insert(folded, entries.size());
-        entries.append({key, valueBytesFor(value)});
+        entries.byKey.insert(folded, entries.list.size());
+        entries.list.append({key, valueBytesFor(value)});
     }
-    if (entries.isEmpty())
-        return contents;
+    return entries;
+}
 
-    const QList<ProfileLine> lines = profileLines(contents);
-    qsizetype sectionLine = -1;
+// Where the section is in the file's lines: its header, its last key, and the entries whose key
+// already has a line there (line -> entry, and each such entry's line set).
+struct SectionPlace {
+    qsizetype header = -1;
     qsizetype lastKey = -1;
-    QHash<qsizetype, qsizetype> entryAtLine; // line -> entry written there
+    QHash<qsizetype, qsizetype> entryAtLine;
+};
+
+SectionPlace sectionPlace(const QList<ProfileLine> &lines, const QString &section, WriteEntries &entries) {
+    SectionPlace place;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (sectionLine < 0) {
+        if (place.header < 0) {
             if (lines[i].kind == ProfileLine::Section && sameName(lines[i].name, section))
-                sectionLine = i;
+                place.header = i;
             continue;
         }
         if (lines[i].kind == ProfileLine::Section)
             break;
         if (lines[i].kind != ProfileLine::Key)
             continue;
-        lastKey = i;
-        const auto found = entryOf.constFind(QString::fromLocal8Bit(lines[i].name).toCaseFolded());
-        if (found != entryOf.cend() && entries[*found].line < 0) {
-            entries[*found].line = i;
-            entryAtLine.insert(i, *found);
+        place.lastKey = i;
+        const auto found = entries.byKey.constFind(QString::fromLocal8Bit(lines[i].name).toCaseFolded());
+        if (found != entries.byKey.cend() && entries.list[*found].line < 0) {
+            entries.list[*found].line = i;
+            place.entryAtLine.insert(i, *found);
         }
     }
-    QByteArray newKeys; // in the order given, after the section's last key
-    for (const Entry &entry : std::as_const(entries)) {
-        if (entry.line < 0)
-            newKeys += entry.key.toLocal8Bit() + '=' + entry.value + "\r\n";
-    }
+    return place;
+}
 
-    if (sectionLine < 0) {
-        QByteArray result = contents;
-        if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
-            result += "\r\n";
-        return result + '[' + section.toLocal8Bit() + "]\r\n" + newKeys;
-    }
-    const qsizetype insertAfter = lastKey >= 0 ? lastKey : sectionLine;
+// contents with the section's key lines rewritten and newKeys after its last key (or its header).
+QByteArray sectionRewritten(const QByteArray &contents, const QList<ProfileLine> &lines,
+                            const SectionPlace &place, const WriteEntries &entries,
+                            const QByteArray &newKeys) {
+    const qsizetype insertAfter = place.lastKey >= 0 ? place.lastKey : place.header;
     QByteArray result;
-    result.reserve(contents.size() + newKeys.size() + 64 * entries.size());
+    result.reserve(contents.size() + newKeys.size() + 64 * entries.list.size());
     qsizetype copiedTo = 0; // the bytes of contents before this are in result
     const auto copyUpTo = [&](qsizetype pos) {
         result += QByteArrayView(contents).sliced(copiedTo, pos - copiedTo);
         copiedTo = pos;
     };
-    for (qsizetype i = sectionLine; i <= insertAfter; ++i) {
+    for (qsizetype i = place.header; i <= insertAfter; ++i) {
         const ProfileLine &line = lines[i];
-        const auto entry = entryAtLine.constFind(i);
-        if (entry != entryAtLine.cend()) {
+        const auto entry = place.entryAtLine.constFind(i);
+        if (entry != place.entryAtLine.cend()) {
             copyUpTo(line.start);
-            result += line.name + '=' + entries[*entry].value + "\r\n";
+            result += line.name + '=' + entries.list[*entry].value + "\r\n";
             copiedTo = line.next;
         }
         if (i == insertAfter && !newKeys.isEmpty()) {
             copyUpTo(std::max(copiedTo, line.next));
             // The line we follow may be the file's last and lack its line break (a rewritten key
             // line has one).
-            if (line.next == line.end && entry == entryAtLine.cend())
+            if (line.next == line.end && entry == place.entryAtLine.cend())
                 result += "\r\n";
             result += newKeys;
         }
     }
     copyUpTo(contents.size());
     return result;
+}
+
+} // namespace
+
+std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
+                                            const ProfileValues &values, QStringList *refused) {
+    if (!sectionStorable(section))
+        return std::nullopt;
+    WriteEntries entries = writeEntries(values, refused);
+    if (entries.list.isEmpty())
+        return contents;
+
+    const QList<ProfileLine> lines = profileLines(contents);
+    const SectionPlace place = sectionPlace(lines, section, entries);
+    QByteArray newKeys; // in the order given, after the section's last key
+    for (const WriteEntry &entry : std::as_const(entries.list)) {
+        if (entry.line < 0)
+            newKeys += entry.key.toLocal8Bit() + '=' + entry.value + "\r\n";
+    }
+    if (place.header >= 0)
+        return sectionRewritten(contents, lines, place, entries, newKeys);
+    QByteArray result = contents;
+    if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
+        result += "\r\n";
+    return result + '[' + section.toLocal8Bit() + "]\r\n" + newKeys;
 }
 
 QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
@@ -352,8 +315,8 @@ std::optional<QByteArray> profileFileBytes(const QString &fileName, QString *err
     if (!info.exists() && !info.isSymLink())
         return QByteArray();
     // A device or a pipe would never end (or never start) being read.
-    if (!info.isFile())
-        return fail(info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file"));
+    if (const std::optional<QString> problem = regularFileProblem(info))
+        return fail(*problem);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.errorString());
@@ -361,76 +324,6 @@ std::optional<QByteArray> profileFileBytes(const QString &fileName, QString *err
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());
     return bytes;
-}
-
-namespace {
-
-// The file a write lands in: links followed to their end, as QSaveFile follows them.
-QString writeTarget(const QString &fileName) {
-    QFileInfo info(fileName);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth)
-        info.setFile(info.symLinkTarget());
-    return info.isSymLink() ? fileName : info.filePath();
-}
-
-// Writes bytes over the file where it stands, without emptying it first: should any step fail,
-// the old bytes go back into the blocks the file already holds, so a full disk cannot stop that.
-bool writeInPlace(const QString &fileName, const QByteArray &bytes, QString *error) {
-    const auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) // read-write does not truncate
-        return fail(file.errorString());
-    const QByteArray old = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    const auto put = [&file](const QByteArray &contents) {
-        return file.seek(0) && file.write(contents) == contents.size() && file.resize(contents.size());
-    };
-    if (put(bytes))
-        return true;
-    const QString reason = file.error() != QFileDevice::NoError
-                               ? file.errorString()
-                               : QStringLiteral("the file could not be written in full (disk full)");
-    if (!put(old))
-        return fail(reason + QStringLiteral("; its old contents could not be put back"));
-    return fail(reason);
-}
-
-} // namespace
-
-bool fileReplace(const QString &fileName, const QByteArray &bytes, QString *error) {
-    const auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    // The folder that matters is the link target's: that is where the new file has to be made.
-    const QString target = writeTarget(fileName);
-    const QFileInfo info(target);
-    const bool inPlacePossible = info.isFile() && info.isWritable();
-    // Unbuffered, so that a short write (disk full) shows in write()'s count: a buffered
-    // QSaveFile can commit a cut-off file without noticing. Its own in-place fallback empties the
-    // file first; ours keeps the old bytes to put back.
-    QSaveFile file(target);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return inPlacePossible ? writeInPlace(target, bytes, error) : fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.error() != QFileDevice::NoError
-                                   ? file.errorString()
-                                   : QStringLiteral("the file could not be written in full (disk full)");
-        file.cancelWriting();
-        return fail(reason);
-    }
-    if (file.commit())
-        return true;
-    // A folder may take new files yet refuse the rename over this one (a sticky folder, a file of
-    // another user).
-    return inPlacePossible ? writeInPlace(target, bytes, error) : fail(file.errorString());
 }
 
 QString settingsFileNameFor(const QString &programFileName) {
@@ -442,24 +335,9 @@ QString settingsFileNameFor(const QString &programFileName) {
 
 QString ProfileStringGet(const QString &SectionName, const QString &KeyName, const QString &DefaultValue,
                          const QString &ProfileFileName) {
-    return profileValue(profileFileBytes(ProfileFileName).value_or(QByteArray()), SectionName, KeyName)
-        .value_or(DefaultValue);
-}
-
-qint64 ProfileIntGet(const QString &SectionName, const QString &KeyName, qint64 DefaultValue,
-                     const QString &ProfileFileName) {
-    const std::optional<QString> value =
-        profileValue(profileFileBytes(ProfileFileName).value_or(QByteArray()), SectionName, KeyName);
-    if (!value)
-        return DefaultValue;
-    return profileLeadingNumber(*value).value_or(DefaultValue);
-}
-
-bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, const QString &Value,
-                        const QString &ProfileFileName) {
-    QStringList refused;
-    return ProfileStringsWrite(SectionName, {{KeyName, Value}}, ProfileFileName, nullptr, &refused) &&
-           refused.isEmpty();
+    const QHash<QString, QString> values =
+        profileSectionValues(profileFileBytes(ProfileFileName).value_or(QByteArray()), SectionName);
+    return values.value(KeyName.toCaseFolded(), DefaultValue);
 }
 
 bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,

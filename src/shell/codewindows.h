@@ -26,31 +26,14 @@ using ProfileValues = QList<std::pair<QString, QString>>; // key, value; written
 QString ProfileStringGet(const QString &SectionName, const QString &KeyName, const QString &DefaultValue,
                          const QString &ProfileFileName);
 
-// The leading whole number of the value ("12abc" is 12), or DefaultValue when the value is
-// missing or empty or starts with no digit at all ("abc").
-qint64 ProfileIntGet(const QString &SectionName, const QString &KeyName, qint64 DefaultValue,
-                     const QString &ProfileFileName);
-
-// Sets KeyName in SectionName to Value, creating the file, the section or the key as needed.
-// Returns false when the file could not be written (nothing is changed then).
-bool ProfileStringWrite(const QString &SectionName, const QString &KeyName, const QString &Value,
-                        const QString &ProfileFileName);
-
 // Sets every key of Values in SectionName with one atomic replace of the file: a kill leaves the
 // old or the new file, never a mix. A file that exists but cannot be read is never replaced.
-// Where the file cannot be replaced but may be written, it is rewritten in place (see fileReplace). False,
-// with the reason in *error, when nothing was written; keys that cannot be stored in a profile line are left
-// out and named in *refused.
+// Where the file cannot be replaced but may be written, it is rewritten in place (see fileReplace in
+// textfiles/filesafety.h). False, with the reason in *error, when nothing was written; keys that cannot be
+// stored in a profile line are left out and named in *refused.
 bool ProfileStringsWrite(const QString &SectionName, const ProfileValues &Values,
                          const QString &ProfileFileName, QString *error = nullptr,
                          QStringList *refused = nullptr);
-
-// Replaces the file's contents with bytes in one atomic step (a new file renamed over the old),
-// through links to their target. When the target's folder refuses the new file, or refuses the
-// rename (a sticky folder, a file of another user), but the file may be written, writes it in place
-// instead; should that write fail in any way, the old bytes are put back. False, with the reason in
-// *error.
-bool fileReplace(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
 
 // The bytes of a profile file read once: empty when it does not exist, nullopt (reason in *error)
 // when it is not a regular file or cannot be read.
@@ -62,25 +45,20 @@ QString settingsFileNameFor(const QString &programFileName);
 
 // --- The same on a file's bytes ---------------------------------------------------------------
 
-// The value stored for key in section, or nullopt when the section or key is missing.
-std::optional<QString> profileValue(const QByteArray &contents, const QString &section, const QString &key);
-
-// The file's bytes with key in section set to value: an existing key's line is rewritten (its
-// name spelled as before), a new key follows the last key of its section, a new section goes at
-// the end; every other line is kept byte for byte, lines written end in CR LF. A value that
-// reading would change (surrounding blanks or quotes) is written in double quotes so it reads back
-// as given. nullopt when the names or the value cannot be stored in a profile line (empty names,
-// line breaks, "=" or a leading ";" or "[" in a key, "]" in a section).
-std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QString &section,
-                                           const QString &key, const QString &value);
-
-// The same as profileWithValue applied to each pair in turn (pairs it refuses are skipped and
-// their keys named in *refused), built in one pass over the file.
+// The file's bytes with each key of values in section set to its value, in one pass over the file:
+// an existing key's line is rewritten (its name spelled as before), new keys follow the last key
+// of their section, a new section goes at the end; every other line is kept byte for byte, lines
+// written end in CR LF. A value that reading would change (surrounding blanks or quotes) is written
+// in double quotes so it reads back as given. nullopt when the section name cannot be stored in a
+// profile line (empty, a line break or "]"); keys that cannot be (empty, line breaks, "=" or a
+// leading ";" or "["), or whose value holds a line break, are skipped and named in *refused. A key
+// given twice is written once, where first given, with the value given last.
 std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QString &section,
                                             const ProfileValues &values, QStringList *refused = nullptr);
 
-// Every key of section in one pass: case-folded name -> value as profileValue gives it. *settled
-// gets the keys whose line holds the value exactly as profileWithValue would write it, so that
+// Every key of section in one pass: case-folded name -> value (one pair of surrounding quotes
+// removed). *settled gets the keys whose line holds the value exactly as profileWithValues would
+// write it, so that
 // writing that value again changes nothing.
 QHash<QString, QString> profileSectionValues(const QByteArray &contents, const QString &section,
                                              QHash<QString, QString> *settled = nullptr);

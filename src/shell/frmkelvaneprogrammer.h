@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "shell/frmprogramming.h"
+#include "textfiles/tickettexts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -104,7 +105,8 @@ public:
     bool ProgramRunning = false; // a programming run lasts: its end decides the command buttons
 
     // --- Exchange state shared by CommandSend and ocxComm_OnComm --------------------------------
-    quint8 ReplyBuffer[256] = {};
+    static constexpr int replyBufferSize = 256;
+    quint8 ReplyBuffer[replyBufferSize] = {};
     qint16 ReplyIndex = 0;
     qint16 ReplyExpected = 0;
     bool ReplyDone = false;
@@ -123,6 +125,8 @@ public:
 
     // --- Start-up and shut-down (shell) -----------------------------------------------------
     void Form_Load();
+    void SettingsLoad();              // start-up: the settings file into the fields and controls
+    void settingsOwnTake();           // start-up: what this session holds, not to be written over a change
     void Form_Unload(qint16 &Cancel); // Cancel = 1 refuses the close (once, after a failed save)
     void cmdExit_Click();
     // The session ends (log-out, shut-down, a signal): closes as the close box does, but nobody is
@@ -159,6 +163,8 @@ public:
     qint16 OptionsGameSend();
     qint16 PrinterConfigSend();
     qint16 TextSend(qint16 TextKind);
+    void ProgramSectionsSend();      // the ticked sections in order, until one fails
+    qint16 SectionSend(int section); // one section, by its chkSend index
     qint16 BonusSend();
     void chkOptions_Click(int Index);
     void OptionsEnable();
@@ -173,17 +179,22 @@ public:
 
     // --- Ticket text files (textfiles) ----------------------------------------------------------
     void CreateFiles();
-    void FileLoadSave(qint16 FileAction, const QString &sFileName);
+    // Loads or saves one text; false when it failed (the reason is in the status log).
+    bool FileLoadSave(qint16 FileAction, const QString &sFileName);
     void cmdFileOps_Click(int Index);
-    bool TextSaveAtShutDown(int text); // 0 location, 1 disclaimer; skipped when unchanged
+    bool TextSaveAtShutDown(TicketText text); // skipped when unchanged
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Loads or saves one text; false when it failed (the reason is in the status log).
-    bool TextFileLoadSave(qint16 FileAction, const QString &sFileName);
+    bool TextFileLoad(TicketText text, const QString &sFileName);
+    bool TextFileSave(TicketText text, const QString &sFileName);
+    std::optional<QByteArray> textFileRead(const QString &sFileName);
+    QPlainTextEdit *textBox(TicketText text) const;
+    QString &textFileName(TicketText text);
+    const QString &textFileName(TicketText text) const;
     void TextFileError(const QString &verb, const QString &fileName, const QString &reason);
     // Characters without a Windows-1252 byte become "?" as they enter a box.
     void TextEntered(QPlainTextEdit *box);
@@ -193,12 +204,12 @@ private:
     SettingsValues shutDownSettings() const; // the keys shut-down writes, with their values now
     // values without the keys another copy changed in the file (inFile) and this session did not.
     SettingsValues settingsToWrite(const SettingsValues &values, const QHash<QString, QString> &inFile) const;
-    // Per text (0 location, 1 disclaimer): edited since its file was last loaded or saved; its file
+    // Per text: edited since its file was last loaded or saved; its file
     // holds other bytes now than then.
-    bool textEdited(int text) const;
-    bool textFileChanged(int text) const;
-    bool keepEditBeforeLoad(int text); // Load: saves an edited text to its file first
-    void textFileUnread(int text);     // start-up could not load the file: written back only if edited
+    bool textEdited(TicketText text) const;
+    bool textFileChanged(TicketText text) const;
+    bool keepEditBeforeLoad(TicketText text); // Load: saves an edited text to its file first
+    void textFileUnread(TicketText text);     // start-up could not load the file: written back only if edited
 
     // Layout (frmkelvaneprogrammer_layout.cpp): the controls with their tab index, chained at the end.
     using TabList = QList<std::pair<int, QWidget *>>;
@@ -227,7 +238,14 @@ private:
     void endWait();                         // link: releases CommandSend's wait
     void statusShowReceived();              // link: shows what the device sent, held or unread
     bool exchangeRefused();                 // link: logs and refuses a second exchange while one waits
-    void outputDrain();                     // programming: waits until the port's bytes have left
+    // link: the steps of CommandSend. A phase writes its bytes and awaits their reply.
+    enum class PhaseEnd { Passed, Failed, Gone }; // Gone: the window was destroyed meanwhile
+    void phaseStart(qint16 replyLen, bool payloadPhase);
+    PhaseEnd exchangePhase(const QByteArray &bytes, bool WaitReply, int checkedIndex);
+    bool phaseWrite(const QByteArray &bytes);
+    PhaseEnd replyWait();
+    bool replyCheckFailed(int checkedIndex);
+    void outputDrain(); // programming: waits until the port's bytes have left
 
     QString m_programFolder;
     QString m_programFileName;
@@ -254,7 +272,7 @@ private:
     // A close was refused once after a failed save, or the session ends: no close is refused then.
     bool m_closeRefused = false;
     bool m_shuttingDown = false; // Form_Unload is saving the texts
-    // Per text (0 location, 1 disclaimer): the box's text when it last matched its file (or when
+    // Per text (indexed by textIndex): the box's text when it last matched its file (or when
     // its file failed to load at start-up), and the encoding of that file.
     std::optional<QString> m_textAsFiled[2];
     int m_textEncoding[2] = {0, 0};

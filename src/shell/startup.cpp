@@ -1,9 +1,13 @@
 // Start-up and shut-down of the main window.
-#include "link/statuslog.h"
+#include "programming/optionbits.h"
+#include "programming/sections.h"
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "shell/productinfo.h"
 #include "shell/windowfit.h"
+#include "textfiles/fileactions.h"
+#include "textfiles/filesafety.h"
+#include "textfiles/texthelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -91,16 +95,8 @@ void applyStoredSettings(frmKelvaneProgrammer &w, const StoredSettings &stored,
 
 } // namespace
 
-void frmKelvaneProgrammer::Form_Load() {
-    const QString section = settingsSection();
-
-    const ProductInfo product = productInfo();
-    setWindowTitle(QStringLiteral("%1, Version: %2.%3.%4")
-                       .arg(product.name)
-                       .arg(product.major)
-                       .arg(product.minor)
-                       .arg(product.revision, 2, 10, QLatin1Char('0')));
-
+// Reads the settings file once and applies what it holds to the fields and controls.
+void frmKelvaneProgrammer::SettingsLoad() {
     SettingsFileName =
         QDir::toNativeSeparators(m_programFolder + QLatin1Char('/') + settingsFileNameFor(m_programFileName));
 
@@ -111,18 +107,42 @@ void frmKelvaneProgrammer::Form_Load() {
     m_settingsUnreadable = settingsBytes ? QString() : settingsError;
     m_settingsKnown.clear();
     const StoredSettings stored{
-        profileSectionValues(settingsBytes.value_or(QByteArray()), section, &m_settingsKnown)};
+        profileSectionValues(settingsBytes.value_or(QByteArray()), settingsSection(), &m_settingsKnown)};
     m_settingsSeen = stored.values;
 
     applyStoredSettings(*this, stored, m_programFolder);
     // Without the Debug frame the window ends at that frame's top edge.
     if (frameDebug->isHidden())
         m_windowFit->setDesignedSize(QSize(m_windowFit->designedSize().width(), frameDebug->y()));
+}
+
+// What this session holds once started is its own starting point: a key it leaves so is not
+// written over another copy's change.
+void frmKelvaneProgrammer::settingsOwnTake() {
+    m_settingsOwn.clear();
+    ProfileValues own = shutDownSettings();
+    own << std::pair{QStringLiteral("CommPort"), QString::number(cboCommPort->currentIndex())}
+        << std::pair{QStringLiteral("CommBaudRate"), QString::number(cboCommBaudRate->currentIndex())}
+        << std::pair{QStringLiteral("LocationFileName"), LocationFileName}
+        << std::pair{QStringLiteral("DisclaimerFileName"), DisclaimerFileName};
+    for (const auto &[key, value] : std::as_const(own))
+        m_settingsOwn.insert(key.toCaseFolded(), value);
+}
+
+void frmKelvaneProgrammer::Form_Load() {
+    const ProductInfo product = productInfo();
+    setWindowTitle(QStringLiteral("%1, Version: %2.%3.%4")
+                       .arg(product.name)
+                       .arg(product.major)
+                       .arg(product.minor)
+                       .arg(product.revision, 2, 10, QLatin1Char('0')));
+
+    SettingsLoad();
 
     // Bonus parameters are not offered in this version; their values are still kept and saved.
     frameBonus->hide();
-    chkSend[5]->hide();
-    chkOptions[2]->hide();
+    chkSend[Section::Bonus]->hide();
+    chkOptions[OptionBit::UseBonus]->hide();
 
     OptionsEnable();
     if (!m_settingsUnreadable.isEmpty())
@@ -132,10 +152,10 @@ void frmKelvaneProgrammer::Form_Load() {
                      false);
     CreateFiles();
     // A text whose file did not load is not written back over that file unless it is changed.
-    if (!TextFileLoadSave(0, LocationFileName))
-        textFileUnread(0);
-    if (!TextFileLoadSave(2, DisclaimerFileName))
-        textFileUnread(1);
+    if (!FileLoadSave(fileAction(TicketText::Location, FileOp::Load), LocationFileName))
+        textFileUnread(TicketText::Location);
+    if (!FileLoadSave(fileAction(TicketText::Disclaimer, FileOp::Load), DisclaimerFileName))
+        textFileUnread(TicketText::Disclaimer);
 
     // Restoring values ticked sections through their change handlers; the window opens with none.
     for (QCheckBox *const box : std::as_const(chkSend))
@@ -144,17 +164,7 @@ void frmKelvaneProgrammer::Form_Load() {
     CommPortOpen();
     ocxTimer->setInterval(5000);
     FormLoaded = true;
-
-    // What this session holds now is its own starting point: a key it leaves so is not written
-    // over another copy's change.
-    m_settingsOwn.clear();
-    ProfileValues own = shutDownSettings();
-    own << std::pair{QStringLiteral("CommPort"), QString::number(cboCommPort->currentIndex())}
-        << std::pair{QStringLiteral("CommBaudRate"), QString::number(cboCommBaudRate->currentIndex())}
-        << std::pair{QStringLiteral("LocationFileName"), LocationFileName}
-        << std::pair{QStringLiteral("DisclaimerFileName"), DisclaimerFileName};
-    for (const auto &[key, value] : std::as_const(own))
-        m_settingsOwn.insert(key.toCaseFolded(), value);
+    settingsOwnTake();
 }
 
 ProfileValues frmKelvaneProgrammer::shutDownSettings() const {
@@ -261,8 +271,8 @@ void frmKelvaneProgrammer::Form_Unload(qint16 &Cancel) {
     }
 
     m_shuttingDown = true;
-    saved = TextSaveAtShutDown(0) && saved;
-    saved = TextSaveAtShutDown(1) && saved;
+    saved = TextSaveAtShutDown(TicketText::Location) && saved;
+    saved = TextSaveAtShutDown(TicketText::Disclaimer) && saved;
     m_shuttingDown = false;
 
     // The first close that could not save everything is refused, so the lines above stay in view.

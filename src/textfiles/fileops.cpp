@@ -1,11 +1,13 @@
 // The window's ticket text files: the default files, loading and saving the location and
 // disclaimer texts, and the four file buttons.
-#include "link/statuslog.h"
 #include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "textfiles/commondialog.h"
 #include "textfiles/cp1252.h"
+#include "textfiles/fileactions.h"
+#include "textfiles/filesafety.h"
 #include "textfiles/textfiles.h"
+#include "textfiles/texthelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +23,7 @@ namespace {
 // The bytes of a ticket file as a load reads them, or nullopt when there is no regular file to
 // read: what a text's file holds, to tell whether it changed since.
 std::optional<QByteArray> ticketFileBytes(const QString &fileName) {
-    if (!QFileInfo(fileName).isFile())
+    if (regularFileProblem(QFileInfo(fileName)))
         return std::nullopt;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -45,75 +47,96 @@ void frmKelvaneProgrammer::TextFileError(const QString &verb, const QString &fil
         StatusAppend(line, false);
 }
 
-// Loads (actions 0, 2) or saves (1, 3) one text; false, with the reason in the status log, when
-// the file could not be read or written. A failed load leaves the box as it was, a failed save
-// leaves the file as it was.
-bool frmKelvaneProgrammer::TextFileLoadSave(qint16 FileAction, const QString &sFileName) {
-    if (FileAction < 0 || FileAction > 3)
-        return false;
-    const int text = FileAction < 2 ? 0 : 1;
-    QPlainTextEdit *box = text == 0 ? txtLocationInfo : txtDisclaimer;
-    if (FileAction == 1 || FileAction == 3) {
-        const QString boxed = boxText(box);
-        QStringList replaced;
-        const QByteArray bytes = ticketFileFromText(boxed, TicketEncoding(m_textEncoding[text]), &replaced);
-        // A failed write should leave the file as it was; should it not, what it left is this
-        // session's doing, and the text is owed to the file.
-        const bool bound = sFileName == (text == 0 ? LocationFileName : DisclaimerFileName);
-        const std::optional<QByteArray> before = bound ? ticketFileBytes(sFileName) : std::nullopt;
-        QString error;
-        if (!fileReplace(sFileName, bytes, &error)) {
-            TextFileError(QStringLiteral("save"), sFileName, error);
-            const std::optional<QByteArray> after = bound ? ticketFileBytes(sFileName) : std::nullopt;
-            if (after != before) {
-                m_textAsFiled[text].reset();
-                m_textFileBytes[text] = after;
-            }
-            return false;
-        }
-        if (!replaced.isEmpty()) {
-            const QString line = unencodableWarning(replaced);
-            m_shuttingDown ? ShutDownError(line) : StatusAppend(line, false);
-        }
-        m_textAsFiled[text] = boxed;
-        m_textFileBytes[text] = bytes;
-        m_loadConflictShown[text] = false;
-        return true;
-    }
+QPlainTextEdit *frmKelvaneProgrammer::textBox(TicketText text) const {
+    return text == TicketText::Location ? txtLocationInfo : txtDisclaimer;
+}
 
-    // Only a regular file of sane size: a device would never end, a pipe might never start.
-    const QFileInfo info(sFileName);
-    if (info.exists() && !info.isFile()) {
-        TextFileError(QStringLiteral("load"), sFileName,
-                      info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file"));
+QString &frmKelvaneProgrammer::textFileName(TicketText text) {
+    return text == TicketText::Location ? LocationFileName : DisclaimerFileName;
+}
+
+const QString &frmKelvaneProgrammer::textFileName(TicketText text) const {
+    return text == TicketText::Location ? LocationFileName : DisclaimerFileName;
+}
+
+// Loads or saves one text; false, with the reason in the status log, when the file could not be
+// read or written. A failed load leaves the box as it was, a failed save leaves the file as it was.
+bool frmKelvaneProgrammer::FileLoadSave(qint16 FileAction, const QString &sFileName) {
+    if (FileAction < 0 || FileAction >= fileActionCount)
+        return false;
+    const TicketText text = fileActionText(FileAction);
+    return fileActionOp(FileAction) == FileOp::Save ? TextFileSave(text, sFileName)
+                                                    : TextFileLoad(text, sFileName);
+}
+
+bool frmKelvaneProgrammer::TextFileSave(TicketText text, const QString &sFileName) {
+    const int t = textIndex(text);
+    const QString boxed = boxText(textBox(text));
+    QStringList replaced;
+    const QByteArray bytes = ticketFileFromText(boxed, TicketEncoding(m_textEncoding[t]), &replaced);
+    // A failed write should leave the file as it was; should it not, what it left is this
+    // session's doing, and the text is owed to the file.
+    const bool bound = sFileName == textFileName(text);
+    const std::optional<QByteArray> before = bound ? ticketFileBytes(sFileName) : std::nullopt;
+    QString error;
+    if (!fileReplace(sFileName, bytes, &error)) {
+        TextFileError(QStringLiteral("save"), sFileName, error);
+        const std::optional<QByteArray> after = bound ? ticketFileBytes(sFileName) : std::nullopt;
+        if (after != before) {
+            m_textAsFiled[t].reset();
+            m_textFileBytes[t] = after;
+        }
         return false;
     }
-    const auto tooLarge = [&] {
-        TextFileError(QStringLiteral("load"), sFileName, QStringLiteral("larger than 1 MiB"));
-        return false;
+    if (!replaced.isEmpty()) {
+        const QString line = unencodableWarning(replaced);
+        m_shuttingDown ? ShutDownError(line) : StatusAppend(line, false);
+    }
+    m_textAsFiled[t] = boxed;
+    m_textFileBytes[t] = bytes;
+    m_loadConflictShown[t] = false;
+    return true;
+}
+
+// The bytes of a text file to load; nullopt, with the reason logged, when there is no regular
+// file of sane size to read: a device would never end, a pipe might never start.
+std::optional<QByteArray> frmKelvaneProgrammer::textFileRead(const QString &sFileName) {
+    const auto fail = [&](const QString &reason) {
+        TextFileError(QStringLiteral("load"), sFileName, reason);
+        return std::nullopt;
     };
+    const QFileInfo info(sFileName);
+    if (info.exists()) {
+        if (const std::optional<QString> problem = regularFileProblem(info))
+            return fail(*problem);
+    }
+    const QString tooLarge = QStringLiteral("larger than 1 MiB");
     if (info.size() > TicketFileMaxSize)
-        return tooLarge();
+        return fail(tooLarge);
     QFile file(sFileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        TextFileError(QStringLiteral("load"), sFileName, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
     const QByteArray bytes = file.read(TicketFileMaxSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        TextFileError(QStringLiteral("load"), sFileName, file.errorString());
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
     if (bytes.size() > TicketFileMaxSize)
-        return tooLarge(); // it grew since
+        return fail(tooLarge); // it grew since
+    return bytes;
+}
+
+bool frmKelvaneProgrammer::TextFileLoad(TicketText text, const QString &sFileName) {
+    const std::optional<QByteArray> bytes = textFileRead(sFileName);
+    if (!bytes)
+        return false;
+    const int t = textIndex(text);
     TicketEncoding encoding = TicketEncoding::Cp1252;
     QStringList replaced;
-    const QString loaded = ticketTextFromFile(bytes, &encoding, &replaced);
-    setBoxText(box, loaded);
-    m_textEncoding[text] = int(encoding);
-    m_textAsFiled[text] = boxText(box);
-    m_textFileBytes[text] = bytes;
-    m_loadConflictShown[text] = false;
+    const QString loaded = ticketTextFromFile(*bytes, &encoding, &replaced);
+    setBoxText(textBox(text), loaded);
+    m_textEncoding[t] = int(encoding);
+    m_textAsFiled[t] = boxText(textBox(text));
+    m_textFileBytes[t] = *bytes;
+    m_loadConflictShown[t] = false;
     if (!replaced.isEmpty())
         StatusAppend(unencodableWarning(replaced), false);
     return true;
@@ -138,33 +161,29 @@ void frmKelvaneProgrammer::CreateFiles() {
     }
 }
 
-void frmKelvaneProgrammer::FileLoadSave(qint16 FileAction, const QString &sFileName) {
-    TextFileLoadSave(FileAction, sFileName);
+void frmKelvaneProgrammer::textFileUnread(TicketText text) {
+    m_textAsFiled[textIndex(text)] = boxText(textBox(text));
+    m_textFileBytes[textIndex(text)] = ticketFileBytes(textFileName(text));
 }
 
-void frmKelvaneProgrammer::textFileUnread(int text) {
-    m_textAsFiled[text] = boxText(text == 0 ? txtLocationInfo : txtDisclaimer);
-    m_textFileBytes[text] = ticketFileBytes(text == 0 ? LocationFileName : DisclaimerFileName);
+bool frmKelvaneProgrammer::textEdited(TicketText text) const {
+    const std::optional<QString> &asFiled = m_textAsFiled[textIndex(text)];
+    return !asFiled || *asFiled != boxText(textBox(text));
 }
 
-bool frmKelvaneProgrammer::textEdited(int text) const {
-    return !m_textAsFiled[text] ||
-           *m_textAsFiled[text] != boxText(text == 0 ? txtLocationInfo : txtDisclaimer);
-}
-
-bool frmKelvaneProgrammer::textFileChanged(int text) const {
+bool frmKelvaneProgrammer::textFileChanged(TicketText text) const {
     // A file that is gone holds nothing newer to keep.
-    const std::optional<QByteArray> now = ticketFileBytes(text == 0 ? LocationFileName : DisclaimerFileName);
-    return now && now != m_textFileBytes[text];
+    const std::optional<QByteArray> now = ticketFileBytes(textFileName(text));
+    return now && now != m_textFileBytes[textIndex(text)];
 }
 
-bool frmKelvaneProgrammer::TextSaveAtShutDown(int text) {
+bool frmKelvaneProgrammer::TextSaveAtShutDown(TicketText text) {
     // A text not edited since it was loaded or saved is not written: rewriting could only damage a
     // file the box cannot show byte for byte, one that failed to load, or a newer text saved there
     // by someone else.
     if (!textEdited(text))
         return true;
-    const QString &fileName = text == 0 ? LocationFileName : DisclaimerFileName;
+    const QString &fileName = textFileName(text);
     // Edited here and changed there as well: the first close says so and keeps both.
     if (!m_closeRefused && textFileChanged(text)) {
         ShutDownError(QStringLiteral("ERROR: Not saved: \"%1\" was changed on disk since this window loaded "
@@ -172,16 +191,17 @@ bool frmKelvaneProgrammer::TextSaveAtShutDown(int text) {
                           .arg(QDir::toNativeSeparators(fileName)));
         return false;
     }
-    return TextFileLoadSave(text == 0 ? 1 : 3, fileName);
+    return FileLoadSave(fileAction(text, FileOp::Save), fileName);
 }
 
-bool frmKelvaneProgrammer::keepEditBeforeLoad(int text) {
+bool frmKelvaneProgrammer::keepEditBeforeLoad(TicketText text) {
     if (!textEdited(text))
         return true;
-    const QString &fileName = text == 0 ? LocationFileName : DisclaimerFileName;
+    const QString &fileName = textFileName(text);
     // As at closing: a file changed on disk stops the first Load, the next one saves over it.
-    if (!m_loadConflictShown[text] && textFileChanged(text)) {
-        m_loadConflictShown[text] = true;
+    bool &conflictShown = m_loadConflictShown[textIndex(text)];
+    if (!conflictShown && textFileChanged(text)) {
+        conflictShown = true;
         StatusAppend(QStringLiteral("ERROR: Not loaded: \"%1\" was changed on disk since this window loaded "
                                     "or saved it, and the text here was edited; loading again saves this "
                                     "window's text over it first\r\n")
@@ -189,7 +209,7 @@ bool frmKelvaneProgrammer::keepEditBeforeLoad(int text) {
                      false);
         return false;
     }
-    return TextFileLoadSave(text == 0 ? 1 : 3, fileName);
+    return FileLoadSave(fileAction(text, FileOp::Save), fileName);
 }
 
 // Characters typed, pasted or dropped into a box that have no Windows-1252 byte become "?" as
@@ -197,9 +217,7 @@ bool frmKelvaneProgrammer::keepEditBeforeLoad(int text) {
 void frmKelvaneProgrammer::TextEntered(QPlainTextEdit *box) {
     const QString raw = box->document()->toRawText();
     // Line and paragraph separators are the box's line breaks.
-    const auto kept = [](QChar c) {
-        return cp1252Has(c) || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-    };
+    const auto kept = [](QChar c) { return cp1252Has(c) || isLineBreak(c); };
     if (std::all_of(raw.cbegin(), raw.cend(), kept))
         return;
     QStringList replaced;
@@ -209,9 +227,8 @@ void frmKelvaneProgrammer::TextEntered(QPlainTextEdit *box) {
         const QChar c = raw.at(i);
         if (kept(c))
             continue;
-        const bool pair = c.isLowSurrogate() && i > 0 && raw.at(i - 1).isHighSurrogate();
-        const qsizetype start = pair ? i - 1 : i;
-        const QString character = raw.mid(start, pair ? 2 : 1);
+        const qsizetype start = characterStart(raw, i);
+        const QString character = characterAt(raw, start);
         if (!replaced.contains(character))
             replaced.prepend(character);
         cursor.setPosition(int(start));
@@ -226,13 +243,13 @@ void frmKelvaneProgrammer::TextEntered(QPlainTextEdit *box) {
 void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
     static const char *const Titles[] = {"Open Location", "Save Location", "Open Disclaimer",
                                          "Save Disclaimer"};
-    if (Index < 0 || Index > 3)
+    if (Index < 0 || Index >= fileActionCount)
         return;
-    const bool location = Index < 2;
-    const bool save = Index == 1 || Index == 3;
+    const TicketText text = fileActionText(qint16(Index));
+    const bool save = fileActionOp(qint16(Index)) == FileOp::Save;
 
     dlgCommon->Filter = QStringLiteral("(*.txt)|*.txt|All Files|*.*");
-    dlgCommon->FileName = location ? LocationFileName : DisclaimerFileName;
+    dlgCommon->FileName = textFileName(text);
     dlgCommon->DialogTitle = QLatin1String(Titles[Index]) + QLatin1String(" Text");
     const bool chosen = save ? dlgCommon->ShowSave() : dlgCommon->ShowOpen();
     if (!chosen || dlgCommon->FileName.isEmpty())
@@ -240,20 +257,20 @@ void frmKelvaneProgrammer::cmdFileOps_Click(int Index) {
 
     // An edited text is saved to its file before another text replaces it; if it cannot be,
     // nothing is loaded.
-    if (!save && !keepEditBeforeLoad(location ? 0 : 1))
+    if (!save && !keepEditBeforeLoad(text))
         return;
 
     // The file becomes the text's file only once it has been read or written: otherwise shut-down
     // would save the box over a file that failed to load, or lose the text to a folder it cannot
     // write.
     const QString fileName = dlgCommon->FileName;
-    if (!TextFileLoadSave(Index, fileName))
+    if (!FileLoadSave(qint16(Index), fileName))
         return;
-    (location ? LocationFileName : DisclaimerFileName) = fileName;
+    textFileName(text) = fileName;
+    const QString key = text == TicketText::Location ? QStringLiteral("LocationFileName")
+                                                     : QStringLiteral("DisclaimerFileName");
     QString error;
-    if (!SettingsWrite({{location ? QStringLiteral("LocationFileName") : QStringLiteral("DisclaimerFileName"),
-                         fileName}},
-                       &error))
+    if (!SettingsWrite({{key, fileName}}, &error))
         StatusAppend(QStringLiteral("ERROR: Cannot save the settings to \"%1\": %2\r\n")
                          .arg(messageQuote(SettingsFileName), error),
                      false);

@@ -1,7 +1,7 @@
 #include "textfiles/textfiles.h"
 
-#include "link/statuslog.h"
 #include "textfiles/cp1252.h"
+#include "textfiles/texthelpers.h"
 
 #include <QStringDecoder>
 #include <QStringList>
@@ -13,28 +13,8 @@ namespace {
 QByteArray crlfLines(const QList<QByteArray> &lines) {
     QByteArray bytes;
     for (const QByteArray &line : lines)
-        bytes += line + "\r\n";
+        bytes += line + crlf.toLatin1();
     return bytes;
-}
-
-// Every line break (CR LF, lone CR, lone LF, and the line and paragraph separators, which are
-// line breaks in the boxes too) as CR LF.
-QString withCrLfBreaks(const QString &text) {
-    QString out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r') {
-            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-            out += QLatin1String("\r\n");
-        } else if (c == u'\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-            out += QLatin1String("\r\n");
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -79,9 +59,8 @@ QString cp1252Filtered(const QString &text, QStringList *replaced) {
             out += c;
             continue;
         }
-        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-        const QString character = text.mid(i, pair ? 2 : 1);
-        i += pair ? 1 : 0;
+        const QString character = characterAt(text, i);
+        i += character.size() - 1;
         out += u'?';
         if (replaced && !replaced->contains(character))
             replaced->append(character);
@@ -105,7 +84,7 @@ QString ticketTextFromFile(const QByteArray &bytes, TicketEncoding *encoding, QS
 
     // The pieces between line breaks; the piece after the last break is no line when it is empty,
     // and then a last line that is empty is the break a save adds.
-    QStringList lines = text.split(QStringLiteral("\r\n"));
+    QStringList lines = text.split(crlf);
     if (lines.last().isEmpty())
         lines.removeLast();
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -113,12 +92,12 @@ QString ticketTextFromFile(const QByteArray &bytes, TicketEncoding *encoding, QS
     QString box;
     box.reserve(text.size() + lines.size());
     for (const QString &line : std::as_const(lines))
-        box += line + QLatin1String("\r\n");
+        box += line + crlf;
     return box;
 }
 
 QByteArray ticketFileFromText(const QString &text, TicketEncoding encoding, QStringList *replaced) {
-    const QString fileText = cp1252Filtered(withCrLfBreaks(text) + QLatin1String("\r\n"), replaced);
+    const QString fileText = cp1252Filtered(withCrLfBreaks(text) + crlf, replaced);
     switch (encoding) {
     case TicketEncoding::Utf8WithMark:
         return "\xEF\xBB\xBF" + fileText.toUtf8();

@@ -12,6 +12,33 @@ const QString Settings = QStringLiteral("Settings");
 
 const QByteArray LongValue = QByteArray(300, 'x') + "END";
 
+// Single-key reads and writes, built on what the program uses.
+std::optional<QString> profileValue(const QByteArray &contents, const QString &section, const QString &key) {
+    const QHash<QString, QString> values = profileSectionValues(contents, section);
+    const auto found = values.constFind(key.toCaseFolded());
+    return found == values.cend() ? std::nullopt : std::optional<QString>(*found);
+}
+
+std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QString &section,
+                                           const QString &key, const QString &value) {
+    QStringList refused;
+    const std::optional<QByteArray> after = profileWithValues(contents, section, {{key, value}}, &refused);
+    return refused.isEmpty() ? after : std::nullopt;
+}
+
+qint64 ProfileIntGet(const QString &section, const QString &key, qint64 defaultValue,
+                     const QString &fileName) {
+    const std::optional<QString> value =
+        profileValue(profileFileBytes(fileName).value_or(QByteArray()), section, key);
+    return value ? profileLeadingNumber(*value).value_or(defaultValue) : defaultValue;
+}
+
+bool ProfileStringWrite(const QString &section, const QString &key, const QString &value,
+                        const QString &fileName) {
+    QStringList refused;
+    return ProfileStringsWrite(section, {{key, value}}, fileName, nullptr, &refused) && refused.isEmpty();
+}
+
 // A file as someone might edit it by hand.
 QByteArray handEdited() {
     return "; settings of the programmer\r\n"
@@ -43,7 +70,7 @@ QByteArray handEdited() {
 
 namespace {
 
-// The reference: today's key-by-key writes, each one profileWithValue on the file as the last left it.
+// The reference: key-by-key writes, each one a single-key write on the file as the last left it.
 QByteArray keyByKey(QByteArray contents, const ProfileValues &values) {
     for (const auto &[key, value] : values)
         contents = profileWithValue(contents, Settings, key, value).value_or(contents);

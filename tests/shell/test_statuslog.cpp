@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "link/statuslog.h"
+#include "textfiles/texthelpers.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // The window's ticket text files: default files at start-up, loading and saving the texts, and
 // the file dialogs behind the four file buttons.
-#include "link/statuslog.h"
 #include "programming/encoders.h"
 #include "shell/codewindows.h"
 #include "testsupport.h"
+#include "textfiles/texthelpers.h"
 
 #include <sys/stat.h>
 
