@@ -10,6 +10,9 @@
 
 namespace {
 
+// Every line the program writes into a profile file ends so, as Windows writes them.
+constexpr char profileLineEnd[] = "\r\n";
+
 // One line of a profile file, as offsets into the file's bytes, so that lines nobody writes are
 // copied exactly as they were.
 struct ProfileLine {
@@ -219,7 +222,7 @@ QByteArray sectionRewritten(const QByteArray &contents, const QList<ProfileLine>
         const auto entry = place.entryAtLine.constFind(i);
         if (entry != place.entryAtLine.cend()) {
             copyUpTo(line.start);
-            result += line.name + '=' + entries.list[*entry].value + "\r\n";
+            result += line.name + '=' + entries.list[*entry].value + profileLineEnd;
             copiedTo = line.next;
         }
         if (i == insertAfter && !newKeys.isEmpty()) {
@@ -227,7 +230,7 @@ QByteArray sectionRewritten(const QByteArray &contents, const QList<ProfileLine>
             // The line we follow may be the file's last and lack its line break (a rewritten key
             // line has one).
             if (line.next == line.end && entry == place.entryAtLine.cend())
-                result += "\r\n";
+                result += profileLineEnd;
             result += newKeys;
         }
     }
@@ -250,13 +253,13 @@ std::optional<QByteArray> profileWithValues(const QByteArray &contents, const QS
     QByteArray newKeys; // in the order given, after the section's last key
     for (const WriteEntry &entry : std::as_const(entries.list)) {
         if (entry.line < 0)
-            newKeys += entry.key.toLocal8Bit() + '=' + entry.value + "\r\n";
+            newKeys += entry.key.toLocal8Bit() + '=' + entry.value + profileLineEnd;
     }
     if (place.header >= 0)
         return sectionRewritten(contents, lines, place, entries, newKeys);
     QByteArray result = contents;
     if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
-        result += "\r\n";
+        result += profileLineEnd;
     return result + '[' + section.toLocal8Bit() + "]\r\n" + newKeys;
 }
 
@@ -299,7 +302,7 @@ QHash<QString, QString> profileSectionValues(const QByteArray &contents, const Q
         values.insert(folded, value);
         // Settled: the line is exactly what writing this value would leave.
         if (settled &&
-            QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + "\r\n")
+            QByteArrayView(data + start, pos - start) == name + '=' + valueBytesFor(value) + profileLineEnd)
             settled->insert(folded, value);
     }
     return values;

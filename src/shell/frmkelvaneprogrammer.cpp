@@ -2,6 +2,7 @@
 #include "shell/frmkelvaneprogrammer.h"
 #include "link/statuslog.h"
 #include "shell/windowfit.h"
+#include "textfiles/texthelpers.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,17 +33,11 @@ frmKelvaneProgrammer::~frmKelvaneProgrammer() = default;
 
 QString frmKelvaneProgrammer::boxText(const QPlainTextEdit *box) {
     // The raw text keeps non-breaking spaces, which toPlainText() would turn into plain ones.
-    QString text = box->document()->toRawText();
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return programTextFromBox(box->document()->toRawText());
 }
 
 void frmKelvaneProgrammer::setBoxText(QPlainTextEdit *box, const QString &text) {
-    QString plain = text;
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box->setPlainText(plain);
+    box->setPlainText(boxTextFromProgram(text));
 }
 
 QString frmKelvaneProgrammer::statusText() const {

@@ -254,7 +254,7 @@ bool frmKelvaneProgrammer::SettingsWrite(const ProfileValues &values, QString *e
 void frmKelvaneProgrammer::ShutDownError(const QString &line) {
     StatusAppend(line, false);
     QString plain = line;
-    fputs(plain.replace(QLatin1String("\r\n"), QLatin1String("\n")).toLocal8Bit().constData(), stderr);
+    fputs(plain.replace(crlf, QLatin1String("\n")).toLocal8Bit().constData(), stderr);
     fflush(stderr);
 }
 
