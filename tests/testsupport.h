@@ -1,16 +1,15 @@
 #pragma once
 
 // Shared test fixtures: a temporary program folder (the settings and text files hang on it),
-// the window opened on it, and the simulated device published there as "COM1".
+// the window opened on it, the simulated device published there as "COM1", and the two together.
 
+#include "link/ocxcomm.h"
+#include "shell/codewindows.h"
 #include "shell/frmkelvaneprogrammer.h"
 #include "simdevice.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <csignal>
 #include <memory>
@@ -106,4 +105,60 @@ struct FileSizeLimit {
         setrlimit(RLIMIT_FSIZE, &small);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+};
+
+// "0A 1B" as bytes.
+inline QByteArray hex(const char *text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// On the indicator: the middle of a check box may lie beyond a short caption.
+inline void clickBox(QAbstractButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// A window opened on the simulated device.
+struct LinkRig {
+    ProgramFolder folder;
+    std::unique_ptr<SimDevice> sim;
+    std::unique_ptr<frmKelvaneProgrammer> w;
+
+    // Settings where replies are awaited, at 9600 baud, with the Debug frame shown.
+    static QStringList awaitingReplies() {
+        return {QStringLiteral("HardwareType=1"), QStringLiteral("CommBaudRate=1"),
+                QStringLiteral("DebugOptions=1")};
+    }
+
+    // Starts the device as COM1 (paced at baud, 0: the line's rate), then the window; the reply
+    // timer is shortened after start-up.
+    void open(const QStringList &settings = awaitingReplies(), int timerMs = 300, int baud = 0) {
+        folder.writeSettings(settings);
+        sim = startSim(folder);
+        sim->setBaud(baud);
+        w = openWindow(folder);
+        if (timerMs > 0)
+            w->ocxTimer->setInterval(timerMs);
+    }
+
+    // Arms a device fault written as for kelvane-sim --fault: "silence:AC", "delay:A1:1:450".
+    void fault(const QString &text) {
+        SimFault f;
+        QVERIFY2(simFaultParse(text, &f), qPrintable(text));
+        sim->addFault(f);
+    }
+    void click(const QString &button) const {
+        QTest::mouseClick(w->findChild<QPushButton *>(button), Qt::LeftButton);
+    }
+    QList<int> commands() const {
+        QList<int> codes;
+        for (const SimFrame &frame : sim->frames())
+            codes.append(frame.command);
+        return codes;
+    }
+
+    QString log() const { return w->statusText(); }
+    int count(const QString &text) const { return log().count(text); }
+    QString setting(const QString &key) const {
+        return ProfileStringGet(QStringLiteral("Settings"), key, QStringLiteral("<missing>"), folder.ini());
+    }
 };

@@ -1,8 +1,5 @@
 // The settings file functions against hand-edited files and against failing writes.
-#include "shell/codewindows.h"
 #include "testsupport.h"
-
-#include <QRandomGenerator>
 
 #include <sys/stat.h>
 

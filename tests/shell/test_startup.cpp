@@ -1,24 +1,7 @@
 // Start-up from the settings file and shut-down back into it.
 #include "testsupport.h"
 
-#include "link/ocxcomm.h"
 #include "shell/sessionend.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QTemporaryFile>
-#include <QTimer>
-#include <QWindow>
 
 #include <chrono>
 #include <cstdio>

@@ -2,27 +2,11 @@
 // the file dialogs behind the four file buttons.
 #include "link/statuslog.h"
 #include "programming/encoders.h"
-#include "shell/codewindows.h"
 #include "testsupport.h"
 
 #include <sys/stat.h>
 
 #include <optional>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
-#include <QTimer>
-#include <QTreeView>
 
 namespace {
 

@@ -4,10 +4,6 @@
 
 #include "link/statuslog.h"
 
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-
 namespace {
 
 // Log text of exactly n characters made of 10-character lines ending in CR LF.
