@@ -252,21 +252,16 @@ private slots:
         QTest::addColumn<bool>("loaded");
         const QByteArray edited = "Joe's Put location information here\r\n\r\n";
         const QByteArray before = "Put location information here\r\n";
-        QTest::newRow("saved first") << ""
-                                     << "StandardDisclaimer.txt"
-                                     << "" << edited << true;
-        QTest::newRow("cancelled") << ""
-                                   << ""
-                                   << "" << before << false;
-        QTest::newRow("save fails") << "disk full"
-                                    << "StandardDisclaimer.txt"
-                                    << "disk full" << before << false;
-        QTest::newRow("load fails") << ""
-                                    << "big.txt"
-                                    << "larger than 1 MiB" << edited << false;
-        QTest::newRow("file changed on disk") << "changed"
-                                              << "StandardDisclaimer.txt"
-                                              << "changed on disk" << QByteArray("elsewhere\r\n") << false;
+        const auto row = [](const char *name, const char *kind, const char *chosen, const char *error,
+                            const QByteArray &saved, bool loaded) {
+            QTest::newRow(name) << QString(kind) << QString(chosen) << QString(error) << saved << loaded;
+        };
+        row("saved first", "", "StandardDisclaimer.txt", "", edited, true);
+        row("cancelled", "", "", "", before, false);
+        row("save fails", "disk full", "StandardDisclaimer.txt", "disk full", before, false);
+        row("load fails", "", "big.txt", "larger than 1 MiB", edited, false);
+        row("file changed on disk", "changed", "StandardDisclaimer.txt", "changed on disk", "elsewhere\r\n",
+            false);
     }
 
     void loadKeepsEdit() {
