@@ -1,10 +1,7 @@
 // The diagnostic buttons against the simulated device: each query and its failures, the memory
 // dump with its input checks, the audit ticket, and a second click while a query waits.
-#include "../link/linkrig.h"
 #include "link/replyreception.h"
-
-#include <QCheckBox>
-#include <QRegularExpression>
+#include "testsupport.h"
 
 namespace {
 

@@ -1,10 +1,8 @@
 // One command exchange over a pseudo-terminal with the simulated device: echoes, failures in each
 // phase, late bytes and a port lost mid-exchange (closing while an exchange waits: test_startup).
-#include "linkrig.h"
+#include "testsupport.h"
 
-#include <QElapsedTimer>
 #include <QSerialPort>
-#include <QSignalSpy>
 
 #include <ctime>
 

@@ -1,9 +1,6 @@
 // The serial control's errors, and choosing and opening the port from the window:
 // failures, the restore of the previous port, "None", the baud rate and the hardware type.
-#include "linkrig.h"
-
-#include <QGroupBox>
-#include <QLabel>
+#include "testsupport.h"
 
 class TestPortSelection : public QObject {
     Q_OBJECT

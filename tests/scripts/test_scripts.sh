@@ -68,6 +68,22 @@ expect 2 "build/COM1 exists and is not a link" "$run" --port=/dev/null
 expect 2 "build/COM1 exists and is not a link" "${noDisplay[@]}" "$run"
 check "a COM1 that is not a link is left alone" grep -q "not a link" "$tmp/tree/build/COM1"
 
+# Each start with the simulated device sets HardwareType, CommBaudRate and CommPort for it in the
+# [Settings] section, whatever case and blanks the keys have there, and keeps every other byte. A
+# stand-in device publishes COM1, a stand-in program shows the settings.
+rm -f "$tmp/tree/build/COM1"
+printf '#!/bin/sh\nln -sfn /dev/null build/COM1\nexec sleep 30\n' >"$tmp/tree/build/kelvane-sim"
+printf '#!/bin/sh\n' >"$tmp/tree/build/KelvaneProgrammer"
+chmod +x "$tmp/tree/build/kelvane-sim"
+ini=$tmp/tree/build/KelvaneProgrammer.ini
+printf '; mine\r\n[Other]\r\nCommPort=7\r\n[ settings ]\r\n hardwaretype = 0 \r\nBonus0=2.5\n\r\n' >"$ini"
+expect 0 "HardwareType=1" env DISPLAY=:99 "$run"
+check "18F4520: its settings set, every other byte kept" cmp -s "$ini" <(printf '%b' \
+    '; mine\r\n[Other]\r\nCommPort=7\r\n[ settings ]\r\nHardwareType=1\r\nBonus0=2.5\nCommPort=1\r\nCommBaudRate=1\r\n\r\n')
+expect 0 "CommBaudRate=0 (1200 baud)" env DISPLAY=:99 "$run" --controller=16F877
+check "16F877: 1200 baud, its hardware type" grep -qx $'HardwareType=0\r' "$ini"
+check "16F877: the baud rate changed in place" grep -qx $'CommBaudRate=0\r' "$ini"
+
 # --- scripts/install ---------------------------------------------------------------------------
 install=$src/scripts/install
 export HOME=$tmp/home XDG_DATA_HOME=$tmp/data
@@ -111,7 +127,8 @@ expect 0 "Upgraded; the settings and texts" "$install" --build-dir="$build" "$fo
 check "upgrade writes through no planted link" grep -qx "not the program" "$tmp/victim"
 check "upgrade keeps the texts" grep -q "Joe's Arcade" "$folder/MyLocation.txt"
 
-expect 0 "Removing the menu entry" "$install" --uninstall "$folder"
+# Without a FOLDER, uninstall takes the one the menu entry starts.
+expect 0 "Removing the menu entry" "$install" --uninstall
 check "uninstall removes program, simulated device, icon and menu entry" \
     test ! -e "$folder/KelvaneProgrammer" -a ! -e "$folder/kelvane-sim" -a ! -e "$folder/kelvane.png" -a ! -e "$entry"
 check "uninstall keeps settings, texts and port links" \

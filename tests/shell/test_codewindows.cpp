@@ -1,8 +1,5 @@
 // The settings file functions against hand-edited files and against failing writes.
-#include "shell/codewindows.h"
 #include "testsupport.h"
-
-#include <QRandomGenerator>
 
 #include <sys/stat.h>
 
@@ -17,13 +14,6 @@ std::optional<QString> profileValue(const QByteArray &contents, const QString &s
     const QHash<QString, QString> values = profileSectionValues(contents, section);
     const auto found = values.constFind(key.toCaseFolded());
     return found == values.cend() ? std::nullopt : std::optional<QString>(*found);
-}
-
-std::optional<QByteArray> profileWithValue(const QByteArray &contents, const QString &section,
-                                           const QString &key, const QString &value) {
-    QStringList refused;
-    const std::optional<QByteArray> after = profileWithValues(contents, section, {{key, value}}, &refused);
-    return refused.isEmpty() ? after : std::nullopt;
 }
 
 qint64 ProfileIntGet(const QString &section, const QString &key, qint64 defaultValue,
@@ -66,22 +56,8 @@ QByteArray handEdited() {
            "GameNumber1=second section\r\n";
 }
 
-} // namespace
-
-namespace {
-
-// The reference: key-by-key writes, each one a single-key write on the file as the last left it.
-QByteArray keyByKey(QByteArray contents, const ProfileValues &values) {
-    for (const auto &[key, value] : values)
-        contents = profileWithValue(contents, Settings, key, value).value_or(contents);
-    return contents;
-}
-
 ProfileValues shutDownValues() {
-    ProfileValues values = {{"Options", "137"},    {"PrinterType", "6"},     {"PrinterBaudRate", "1"},
-                            {"HardwareType", "1"}, {"DumpMemAddr", " 1F00"}, {"DumpMemCnt", "16"}};
-    for (int i = 0; i < 5; ++i)
-        values.append({QStringLiteral("GameNumber%1").arg(i), QString(4, QChar(u'1' + i))});
+    ProfileValues values = {{"Options", "137"}, {"PrinterType", "6"}, {"DumpMemAddr", " 1F00"}};
     for (int i = 0; i < 4; ++i)
         values.append({QStringLiteral("Bonus%1").arg(i), QStringLiteral("\"%1.00\"").arg(i)});
     return values;
@@ -208,86 +184,6 @@ private slots:
                  QStringList{"KelvaneProgrammer.ini"});
     }
 
-    // The one-step writer leaves exactly the bytes the key-by-key writes leave: same places, same
-    // spelling, every other line kept. Hand-made files first, then random ones.
-    void oneStepMatchesKeyByKey_data() {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<ProfileValues>("values");
-        const ProfileValues shutDown = shutDownValues();
-        const ProfileValues port = {{"CommPort", "3"}, {"CommBaudRate", "1"}};
-        const ProfileValues mixed = {
-            {"bonus0", "x"},          {"New1", "1"}, {"A=B", "refused"}, {"BONUS0", "again"},
-            {"New2", "two\r\nlines"}, {"New3", "3"}, {"Options", ""}};
-        const QList<std::pair<const char *, QByteArray>> files = {
-            {"no file", QByteArray()},
-            {"hand edited", handEdited()},
-            {"first run", "[Settings]\r\nCommPort=1\r\nCommBaudRate=0\r\n"},
-            {"section without keys, last line", "[Other]\r\nX=1\r\n[settings]"},
-            {"last key without line break", "[Settings]\r\nOptions=3"},
-            {"last line a key to rewrite, no break", "[Settings]\r\nA=1\r\nBonus3=9"},
-            {"no section, no final break", "; only a comment"},
-            {"lone CR and LF, blank lines, later sections",
-             "\xEF\xBB\xBF[Settings]\rOptions=1\n\n  gamenumber2 = 7 "
-             "\r\n\r\n[Other]\r\nBonus0=1\r\n[Settings]\r\nBonus1=2\r\n"},
-        };
-        for (const auto &[name, bytes] : files) {
-            QTest::addRow("%s, shut-down keys", name) << bytes << shutDown;
-            QTest::addRow("%s, port keys", name) << bytes << port;
-            QTest::addRow("%s, repeated, refused and new keys", name) << bytes << mixed;
-        }
-
-        // Random files from lines that matter to the parser, with random key lists.
-        const QList<QByteArray> pieces = {"[Settings]",   "[settings ]",       "[Other]",    "Options=1",
-                                          " bonus0 = 2 ", "GameNumber1=\"x\"", ";Options=9", "",
-                                          "junk",         "New1=old",          "CommPort=4", "=5",
-                                          "[Set"};
-        const QList<QByteArray> breaks = {"\r\n", "\r", "\n", ""};
-        const QStringList keys = {"Options", "BONUS0", "GameNumber1", "New1", "New2", "CommPort", "bad=key"};
-        QRandomGenerator random(7);
-        for (int n = 0; n < 300; ++n) {
-            QByteArray bytes;
-            const int lines = random.bounded(10);
-            for (int i = 0; i < lines; ++i)
-                bytes +=
-                    pieces[random.bounded(pieces.size())] + breaks[random.bounded(i + 1 == lines ? 4 : 3)];
-            ProfileValues values;
-            const int count = 1 + random.bounded(6);
-            for (int i = 0; i < count; ++i)
-                values.append({keys[random.bounded(keys.size())], QString::number(random.bounded(100))});
-            QTest::addRow("random %d", n) << bytes << values;
-        }
-    }
-
-    void oneStepMatchesKeyByKey() {
-        QFETCH(QByteArray, before);
-        QFETCH(ProfileValues, values);
-        const QByteArray expected = keyByKey(before, values);
-        QCOMPARE(profileWithValues(before, Settings, values).value_or("<refused>"), expected);
-
-        // The same through the file, and read back once as start-up does.
-        const ProgramFolder folder;
-        if (!QByteArray(QTest::currentDataTag()).startsWith("no file"))
-            folder.write("KelvaneProgrammer.ini", before);
-        QStringList refused;
-        QVERIFY(ProfileStringsWrite(Settings, values, folder.ini(), nullptr, &refused));
-        QCOMPARE(folder.read("KelvaneProgrammer.ini"), expected);
-        const QHash<QString, QString> stored = profileSectionValues(expected, Settings);
-        // A settled value is one that writing again would not change.
-        QHash<QString, QString> settled;
-        const QHash<QString, QString> storedBefore = profileSectionValues(before, Settings, &settled);
-        for (const QString &key : {"options", "bonus0", "gamenumber1", "new1", "commport", "gamenumber2"})
-            QCOMPARE(storedBefore.value(key, "<missing>"),
-                     profileValue(before, Settings, key).value_or("<missing>"));
-        for (auto it = settled.cbegin(); it != settled.cend(); ++it)
-            QCOMPARE(profileWithValue(before, Settings, it.key(), it.value()).value_or("<refused>"), before);
-        for (const auto &[key, value] : values) {
-            if (refused.contains(key))
-                continue;
-            QCOMPARE(stored.value(key.toCaseFolded(), "<missing>"),
-                     profileValue(expected, Settings, key).value_or("<missing>"));
-        }
-    }
-
     // A settings file that exists but cannot be read is never replaced, neither at once nor later.
     void unreadableNeverReplaced_data() {
         QTest::addColumn<QString>("kind");
@@ -328,20 +224,15 @@ private slots:
     void settingsFileName_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("settings");
-        QTest::newRow("plain") << "KelvaneProgrammer"
-                               << "KelvaneProgrammer.ini";
-        QTest::newRow("Windows") << "KelvaneProgrammer.exe"
-                                 << "KelvaneProgrammer.ini";
-        QTest::newRow("upper-case EXE") << "KelvaneProgrammer.EXE"
-                                        << "KelvaneProgrammer.ini";
-        QTest::newRow("a dot in the name") << "KelvaneProgrammer.v2"
-                                           << "KelvaneProgrammer.v2.ini";
-        QTest::newRow("version") << "KelvaneProgrammer-3.2.1"
-                                 << "KelvaneProgrammer-3.2.1.ini";
-        QTest::newRow("version, Windows") << "KelvaneProgrammer-3.2.1.exe"
-                                          << "KelvaneProgrammer-3.2.1.ini";
-        QTest::newRow("only .exe in the middle") << "Kelvane.exe.old"
-                                                 << "Kelvane.exe.old.ini";
+        const auto row = [](const char *program, const char *settings) {
+            QTest::newRow(program) << QString(program) << QString(settings);
+        };
+        row("KelvaneProgrammer", "KelvaneProgrammer.ini");
+        row("KelvaneProgrammer.exe", "KelvaneProgrammer.ini");
+        row("KelvaneProgrammer.EXE", "KelvaneProgrammer.ini");
+        row("KelvaneProgrammer.v2", "KelvaneProgrammer.v2.ini"); // a dot in the name
+        row("KelvaneProgrammer-3.2.1.exe", "KelvaneProgrammer-3.2.1.ini");
+        row("Kelvane.exe.old", "Kelvane.exe.old.ini"); // only a trailing .exe goes
     }
 
     void settingsFileName() {

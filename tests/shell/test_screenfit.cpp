@@ -2,12 +2,6 @@
 // dragged there by the operator.
 #include "testsupport.h"
 
-#include <QGroupBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
-#include <QWindow>
-
 namespace {
 
 QRect twips(int left, int top, int width, int height) {

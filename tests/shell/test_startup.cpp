@@ -1,24 +1,7 @@
 // Start-up from the settings file and shut-down back into it.
 #include "testsupport.h"
 
-#include "link/ocxcomm.h"
 #include "shell/sessionend.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QTemporaryFile>
-#include <QTimer>
-#include <QWindow>
 
 #include <chrono>
 #include <cstdio>
@@ -584,12 +567,13 @@ private slots:
             QVERIFY2(errors.contains("Kelvane Programmer: SIGTERM again, closing at once"),
                      qPrintable(errors));
         } else {
+            const char *const name = signalNumber == SIGHUP   ? "SIGHUP"
+                                     : signalNumber == SIGINT ? "SIGINT"
+                                                              : "SIGTERM";
             const QString announced =
                 QStringLiteral(
                     "Kelvane Programmer: %1 received, closing; the settings and texts are saved first.\n")
-                    .arg(QStringList{"SIGHUP", "SIGINT", "SIGTERM"}.at(signalNumber == SIGHUP   ? 0
-                                                                       : signalNumber == SIGINT ? 1
-                                                                                                : 2));
+                    .arg(name);
             QVERIFY2(errors.contains(announced), qPrintable(errors));
         }
         if (mode == "program") {
@@ -606,25 +590,6 @@ private slots:
             QCOMPARE(storedValue(folder, "Options"), QStringLiteral("1"));
             QVERIFY(folder.read("MyLocation.txt").startsWith("Joe'sPut location"));
         }
-    }
-
-    // Start-up reads the settings file once: a large file does not slow it by the number of keys.
-    void settingsReadOnce() {
-        ProgramFolder folder;
-        // The settings last, behind 50 MB of other lines.
-        const QByteArray settings = killTestSettings();
-        const QByteArray filler = settings.mid(settings.indexOf("[Filler]"));
-        QByteArray big;
-        while (big.size() < 50 * 1000 * 1000)
-            big += filler;
-        big += settings.left(settings.indexOf("[Filler]"));
-        folder.write("KelvaneProgrammer.ini", big);
-        QElapsedTimer timer;
-        timer.start();
-        const auto w = openWindow(folder);
-        qInfo("start-up with a %lld MB settings file: %lld ms", qint64(big.size() / 1000000),
-              timer.elapsed());
-        QCOMPARE(w->cboCommPort->currentIndex(), 0); // read from behind the other lines
     }
 
     // "KelvaneProgrammer.v2" keeps its own settings, apart from "KelvaneProgrammer.ini".

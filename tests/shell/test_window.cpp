@@ -1,21 +1,6 @@
 // The main window's controls, their wiring and the small "Programming Kelvane" window.
 #include "testsupport.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFontInfo>
-#include <QGroupBox>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QStyleOption>
-#include <QTextDocument>
-#include <QWheelEvent>
-
 namespace {
 
 // Group boxes show their caption as the title, the other controls as their text.

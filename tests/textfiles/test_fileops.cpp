@@ -1,28 +1,12 @@
 // The window's ticket text files: default files at start-up, loading and saving the texts, and
 // the file dialogs behind the four file buttons.
 #include "programming/encoders.h"
-#include "shell/codewindows.h"
 #include "testsupport.h"
 #include "textfiles/texthelpers.h"
 
 #include <sys/stat.h>
 
 #include <optional>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
-#include <QTimer>
-#include <QTreeView>
 
 namespace {
 
@@ -268,21 +252,16 @@ private slots:
         QTest::addColumn<bool>("loaded");
         const QByteArray edited = "Joe's Put location information here\r\n\r\n";
         const QByteArray before = "Put location information here\r\n";
-        QTest::newRow("saved first") << ""
-                                     << "StandardDisclaimer.txt"
-                                     << "" << edited << true;
-        QTest::newRow("cancelled") << ""
-                                   << ""
-                                   << "" << before << false;
-        QTest::newRow("save fails") << "disk full"
-                                    << "StandardDisclaimer.txt"
-                                    << "disk full" << before << false;
-        QTest::newRow("load fails") << ""
-                                    << "big.txt"
-                                    << "larger than 1 MiB" << edited << false;
-        QTest::newRow("file changed on disk") << "changed"
-                                              << "StandardDisclaimer.txt"
-                                              << "changed on disk" << QByteArray("elsewhere\r\n") << false;
+        const auto row = [](const char *name, const char *kind, const char *chosen, const char *error,
+                            const QByteArray &saved, bool loaded) {
+            QTest::newRow(name) << QString(kind) << QString(chosen) << QString(error) << saved << loaded;
+        };
+        row("saved first", "", "StandardDisclaimer.txt", "", edited, true);
+        row("cancelled", "", "", "", before, false);
+        row("save fails", "disk full", "StandardDisclaimer.txt", "disk full", before, false);
+        row("load fails", "", "big.txt", "larger than 1 MiB", edited, false);
+        row("file changed on disk", "changed", "StandardDisclaimer.txt", "changed on disk", "elsewhere\r\n",
+            false);
     }
 
     void loadKeepsEdit() {
@@ -361,24 +340,29 @@ private slots:
     // did not load, or that is still as loaded, is not written back.
     void oddFilesAtStart_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason"); // of the one error line; empty: none
-        QTest::addColumn<QString>("text");   // in the box after start-up
-        QTest::addColumn<QString>("typed");  // then typed into the box
-        const auto row = [](const char *kind, const char *reason, const QString &text,
-                            const QString &typed = {}) {
-            QTest::newRow(kind) << kind << reason << text << typed;
+        QTest::addColumn<QString>("reason");   // of the one error line; empty: none
+        QTest::addColumn<QByteArray>("bytes"); // in the file; empty: no file written
+        QTest::addColumn<QString>("text");     // in the box after start-up
+        QTest::addColumn<QString>("typed");    // then typed into the box
+        const auto row = [](const char *kind, const char *reason, const QByteArray &bytes = {},
+                            const QString &text = {}, const QString &typed = {}) {
+            QTest::newRow(kind) << kind << reason << bytes << text << typed;
         };
-        row("missing", "No such file", "");
-        row("missing, then typed: saved", "No such file", "", "Joe");
-        row("folder", "it is a folder", "");
-        row("pipe", "not a regular file", "");
-        row("device", "not a regular file", "");
-        row("2 MB", "larger than 1 MiB", "");
-        row("1 MiB, one line", "", QString(1024 * 1024 - 2, QLatin1Char('x')) + "\r\n");
-        row("1 MiB and a byte", "larger than 1 MiB", "");
-        row("not readable", "Permission denied", "");
-        row("LF lines", "", "a\r\nb\r\n");
+        row("missing", "No such file");
+        row("missing, then typed: saved", "No such file", {}, "", "Joe");
+        row("folder", "it is a folder");
+        row("pipe", "not a regular file");
+        row("device", "not a regular file");
+        row("2 MB", "larger than 1 MiB", QByteArray(2 * 1024 * 1024, 'x'));
+        row("1 MiB, one line", "", QByteArray(1024 * 1024 - 2, 'x') + "\r\n",
+            QString(1024 * 1024 - 2, QLatin1Char('x')) + "\r\n");
+        row("1 MiB and a byte", "larger than 1 MiB", QByteArray(1024 * 1024 + 1, 'x'));
+        row("not readable", "Permission denied", "secret\r\n");
+        row("LF lines", "", "a\nb\n", "a\r\nb\r\n");
         row("UTF-16, shown as bytes", "",
+            QByteArray("\xFF\xFE"
+                       "a\0\r\0\n\0",
+                       8),
             QString::fromLatin1("\xFF\xFE"
                                 "a") +
                 QChar(0) + "\r\n" + QChar(0) + "\r\n" + QChar(0) + "\r\n");
@@ -387,53 +371,32 @@ private slots:
     void oddFilesAtStart() {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
-        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, typed);
         ProgramFolder folder;
         QString path = folder.file("location.txt");
-        QByteArray bytes;
-        if (kind == "folder") {
+        if (kind == "folder")
             QVERIFY(QDir().mkdir(path));
-        } else if (kind == "pipe") {
+        else if (kind == "pipe")
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        } else if (kind == "device") {
+        else if (kind == "device")
             path = "/dev/zero";
-        } else if (kind == "2 MB") {
-            bytes = QByteArray(2 * 1024 * 1024, 'x');
-        } else if (kind == "1 MiB, one line") {
-            bytes = QByteArray(1024 * 1024 - 2, 'x') + "\r\n";
-        } else if (kind == "1 MiB and a byte") {
-            bytes = QByteArray(1024 * 1024 + 1, 'x');
-        } else if (kind == "not readable") {
-            bytes = "secret\r\n";
-        } else if (kind == "LF lines") {
-            bytes = "a\nb\n";
-        } else if (kind.startsWith("UTF-16")) {
-            bytes = QByteArray("\xFF\xFE"
-                               "a\0\r\0\n\0",
-                               8);
-        }
         if (!bytes.isEmpty())
             folder.write("location.txt", bytes);
         folder.writeSettings({"CommPort=0", "LocationFileName=" + path});
         // The device row runs as an ordinary user from start to close: should the program ever
         // write the box back there, it must fail the test, not replace the system's /dev/zero.
         std::optional<AsOrdinaryUser> asUser;
-        if (kind == "device") {
+        if (kind == "device" || kind == "not readable") {
             AsOrdinaryUser::own(folder.path());
             AsOrdinaryUser::own(folder.ini());
+            if (kind == "not readable")
+                QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
             asUser.emplace();
         }
-        std::unique_ptr<frmKelvaneProgrammer> w;
-        if (kind == "not readable") {
-            AsOrdinaryUser::own(folder.path());
-            AsOrdinaryUser::own(folder.ini());
-            QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
-            const AsOrdinaryUser user;
-            w = openWindow(folder);
-        } else {
-            w = openWindow(folder);
-        }
+        const auto w = openWindow(folder);
+        if (kind == "not readable")
+            asUser.reset();
         const QStringList errors = errorLines(*w);
         if (reason.isEmpty()) {
             QCOMPARE(errors, QStringList());
@@ -441,7 +404,7 @@ private slots:
             QVERIFY2(errors.size() == 1 && errors[0].contains(path) && errors[0].contains(reason),
                      qPrintable(errors.join('\n')));
         }
-        QCOMPARE(w->boxText(w->txtLocationInfo), text);
+        QTEST(w->boxText(w->txtLocationInfo), "text");
 
         if (!typed.isEmpty())
             QTest::keyClicks(w->txtLocationInfo, typed);

@@ -5,10 +5,6 @@
 #include "link/statuslog.h"
 #include "textfiles/texthelpers.h"
 
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-
 namespace {
 
 // Log text of exactly n characters made of 10-character lines ending in CR LF.

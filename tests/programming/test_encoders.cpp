@@ -196,4 +196,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestEncoders)
-#include "tst_encoders.moc"
+#include "test_encoders.moc"
