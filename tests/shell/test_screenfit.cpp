@@ -5,10 +5,9 @@
 namespace {
 
 QScreen *screenNamed(const QString &name) {
-    for (QScreen *const s : QGuiApplication::screens()) {
+    for (QScreen *const s : QGuiApplication::screens())
         if (s->name() == name)
             return s;
-    }
     return nullptr;
 }
 

@@ -35,24 +35,13 @@ void closeBy(bool closeBox, frmKelvaneProgrammer &w) {
 // While it lives, what the process writes to standard error goes to a file.
 struct StderrCapture {
     QTemporaryFile file;
-    int saved = -1;
-    StderrCapture() {
-        if (!file.open())
-            return;
-        fflush(stderr);
-        saved = ::dup(2);
-        ::dup2(file.handle(), 2);
-    }
-    QString text() {
-        fflush(stderr);
-        file.seek(0);
-        return QString::fromLocal8Bit(file.readAll());
-    }
+    const int saved = ::dup(2); // standard error is unbuffered: nothing waits to be flushed
+    StderrCapture() { ::dup2(file.open() ? file.handle() : saved, 2); }
     ~StderrCapture() {
-        fflush(stderr);
         ::dup2(saved, 2);
         ::close(saved);
     }
+    QString text() { return file.seek(0) ? QString::fromLocal8Bit(file.readAll()) : QString(); }
 };
 
 // The child of the kill test: opens the window on the folder, changes what shut-down writes,
@@ -65,7 +54,6 @@ int shutDownChild(const QString &folder) {
         w.txtGameNumber[i]->setText(QStringLiteral("9%1").arg(i));
     w.txtBonus[0]->setText(QStringLiteral("2.50"));
     fputs("closing\n", stdout);
-    fflush(stdout);
     w.close();
     return w.isVisible() ? 1 : 0;
 }
@@ -78,8 +66,7 @@ int sessionEndChild(const QString &folder, const QString &mode) {
     SessionEnd::catchSignals();
     SimDevice sim;
     if (mode == QLatin1String("waiting")) {
-        QString error;
-        if (!sim.start(folder + QStringLiteral("/COM1"), &error))
+        if (!sim.start(folder + QStringLiteral("/COM1")))
             return 10;
         sim.addFault({SimFault::Silence, -1, 0, 0, -1});
     }
@@ -95,10 +82,7 @@ int sessionEndChild(const QString &folder, const QString &mode) {
     std::optional<FileSizeLimit> full;
     if (mode == QLatin1String("full"))
         full.emplace(1000);
-    const auto ready = [] {
-        fputs("ready\n", stdout);
-        fflush(stdout);
-    };
+    const auto ready = [] { fputs("ready\n", stdout); };
     if (mode == QLatin1String("stuck")) {
         ready();
         char byte = 0;
@@ -130,8 +114,7 @@ class TestStartup : public QObject {
 private slots:
     void storedValues_data() {
         QTest::addColumn<QStringList>("settings"); // no lines: no settings file at all
-        // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate list positions, Debug frame
-        // shown.
+        // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate positions, Debug frame shown.
         QTest::addColumn<QList<int>>("expected");
         const auto row = [](const char *name, const QStringList &settings, const QList<int> &expected) {
             QTest::newRow(name) << settings << expected;
@@ -596,6 +579,7 @@ private slots:
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    setvbuf(stdout, nullptr, _IONBF, 0); // the children's "ready" and "closing" go out at once
     if (argc == 3 && qstrcmp(argv[1], "--shut-down-child") == 0)
         return shutDownChild(QString::fromLocal8Bit(argv[2]));
     if (argc == 4 && qstrcmp(argv[1], "--session-end-child") == 0)

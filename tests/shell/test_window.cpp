@@ -108,11 +108,9 @@ const Designed designed[] = {
 };
 
 QWidget *findControl(QWidget *window, const Designed &d) {
-    const QList<QWidget *> named = window->findChildren<QWidget *>(QLatin1String(d.name));
-    for (QWidget *const c : named) {
+    for (QWidget *const c : window->findChildren<QWidget *>(QLatin1String(d.name)))
         if (d.index < 0 || c->property("Index").toInt() == d.index)
             return c;
-    }
     return nullptr;
 }
 
@@ -122,9 +120,10 @@ QString captionClipped(QWidget *c, const QString &text, const QSize &size) {
     const QFontMetrics fm(c->font());
     QStyle *const style = c->style();
     const QRect box(QPoint(0, 0), size);
-    const auto tooWide = [](int need, int room) {
-        return need > room ? QStringLiteral("needs %1 px, has %2").arg(need).arg(room) : QString();
+    const auto tooWide = [](int need, int room, const char *what = "needs %1 px, has %2") {
+        return need > room ? QString::fromLatin1(what).arg(need).arg(room) : QString();
     };
+    const auto tooHigh = [&tooWide](int need, int room) { return tooWide(need, room, "%1 px high, has %2"); };
     if (auto *const group = qobject_cast<QGroupBox *>(c)) {
         QStyleOptionGroupBox option;
         option.initFrom(group);
@@ -149,7 +148,7 @@ QString captionClipped(QWidget *c, const QString &text, const QSize &size) {
         return tooWide(label.left() + fm.horizontalAdvance(text) + 8, size.width());
     }
     if (fm.height() > size.height())
-        return QStringLiteral("%1 px high, has %2").arg(fm.height()).arg(size.height());
+        return tooHigh(fm.height(), size.height());
     QStyleOptionButton option;
     option.initFrom(c);
     option.rect = box;
@@ -157,9 +156,8 @@ QString captionClipped(QWidget *c, const QString &text, const QSize &size) {
     if (qobject_cast<QPushButton *>(c)) {
         const QRect contents = style->subElementRect(QStyle::SE_PushButtonContents, &option, c);
         const QRect text = fm.boundingRect(contents, Qt::AlignCenter | Qt::TextWordWrap, option.text);
-        if (text.height() > contents.height())
-            return QStringLiteral("%1 px high, has %2").arg(text.height()).arg(contents.height());
-        return tooWide(text.width() + 2, contents.width());
+        return text.height() > contents.height() ? tooHigh(text.height(), contents.height())
+                                                 : tooWide(text.width() + 2, contents.width());
     }
     if (qobject_cast<QCheckBox *>(c) || qobject_cast<QRadioButton *>(c)) {
         const QRect contents = style->subElementRect(
