@@ -165,9 +165,9 @@ private slots:
         QCOMPARE(state, expected);
         for (int i = 0; i < 8; ++i)
             QCOMPARE(w->chkOptions[i]->isChecked(), bool(w->Options & (1 << i)));
-        QVERIFY(w->optPrinter[w->PrinterType]->isChecked());
-        QVERIFY(w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
-        QVERIFY(w->optHardwareType[w->HardwareType]->isChecked());
+        QVERIFY(w->optPrinter[w->PrinterType]->isChecked() &&
+                w->optHardwareType[w->HardwareType]->isChecked() &&
+                w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
         QCOMPARE(w->txtDumpMemAddr->text(), dumpAddr);
         QCOMPARE(w->txtBonus[2]->text(), bonus2);
         QVERIFY(w->frameBonus->isHidden() && w->chkSend[5]->isHidden() && w->chkOptions[2]->isHidden());
@@ -294,8 +294,8 @@ private slots:
             QVERIFY2(w->statusText().contains(
                          "Press Exit again to close; what could not be saved is then lost.\r\n"),
                      qPrintable(w->statusText()));
-            QVERIFY(!w->programmingWindow()->isVisible());
-            QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
+            QVERIFY(!w->programmingWindow()->isVisible() && w->cmdProgram->isEnabled() &&
+                    w->cmdExit->isEnabled());
             QTest::mouseClick(w->cmdExit, Qt::LeftButton);
             QVERIFY(!w->isVisible());
         }
@@ -344,10 +344,9 @@ private slots:
         QVERIFY(w->isVisible());
         const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(log.size(), 3);
-        QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
-                 qPrintable(log[0]));
-        QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
-                 qPrintable(log[1]));
+        QVERIFY2(log[0].startsWith("ERROR: Cannot save the settings to \"" + folder.ini()) &&
+                     log[1].startsWith("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
+                 qPrintable(log.join('\n')));
         QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
         QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (!folderGone) {
@@ -520,25 +519,22 @@ private slots:
         QCOMPARE(child.exitCode(), 128 + signalNumber);
         const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
         QVERIFY2(!errors.contains("Press Exit again"), qPrintable(errors));
-        if (mode == "stuck") {
-            QVERIFY2(errors.contains("Kelvane Programmer: SIGTERM again, closing at once"),
+        const QString announced =
+            mode == "stuck"
+                ? QStringLiteral("Kelvane Programmer: SIGTERM again, closing at once")
+                : QStringLiteral("Kelvane Programmer: SIG%1 received, closing; the settings and texts "
+                                 "are saved first.\n")
+                      .arg(QLatin1String(sigabbrev_np(signalNumber)));
+        QVERIFY2(errors.contains(announced), qPrintable(errors));
+        if (mode == "full") {
+            QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()) &&
+                         errors.contains("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
                      qPrintable(errors));
-        } else {
-            const QString announced = QStringLiteral("Kelvane Programmer: SIG%1 received, closing; the "
-                                                     "settings and texts are saved first.\n")
-                                          .arg(QLatin1String(sigabbrev_np(signalNumber)));
-            QVERIFY2(errors.contains(announced), qPrintable(errors));
         }
-        if (mode == "program") {
+        if (mode == "full" || mode == "stuck") {
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        } else if (mode == "program") {
             QCOMPARE(storedValue(folder, "PrinterBaudRate"), QStringLiteral("0"));
-        } else if (mode == "full") {
-            QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()),
-                     qPrintable(errors));
-            QVERIFY2(errors.contains("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
-                     qPrintable(errors));
-            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
-        } else if (mode == "stuck") {
-            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
         } else {
             QCOMPARE(storedValue(folder, "Options"), QStringLiteral("1"));
             QVERIFY(folder.read("MyLocation.txt").startsWith("Joe'sPut location"));
