@@ -36,9 +36,11 @@ struct ProgramFolder {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     // Settings lines ("Key=Value") under [Settings], CR LF line ends.
+    static QByteArray settingsBytes(const QStringList &lines) {
+        return ("[Settings]\r\n" + lines.join(QStringLiteral("\r\n")) + "\r\n").toLocal8Bit();
+    }
     void writeSettings(const QStringList &lines) const {
-        write(QStringLiteral("KelvaneProgrammer.ini"),
-              ("[Settings]\r\n" + lines.join(QStringLiteral("\r\n")) + "\r\n").toLocal8Bit());
+        write(QStringLiteral("KelvaneProgrammer.ini"), settingsBytes(lines));
     }
     // A "COMn" link that leads nowhere, so opening port n fails.
     void deadPort(int n) const {
@@ -96,6 +98,11 @@ struct FileSizeLimit {
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 };
+
+// A box given in twips (15 to a pixel at 96 dpi), as the window's layout gives it.
+inline QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
 
 // "0A 1B" as bytes.
 inline QByteArray hex(const char *text) {

@@ -4,15 +4,10 @@
 
 namespace {
 
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}
-
 QScreen *screenNamed(const QString &name) {
-    for (QScreen *const s : QGuiApplication::screens()) {
+    for (QScreen *const s : QGuiApplication::screens())
         if (s->name() == name)
             return s;
-    }
     return nullptr;
 }
 
@@ -20,11 +15,15 @@ QScreen *screenNamed(const QString &name) {
 QPoint scrolledBy(frmKelvaneProgrammer *w) {
     return twips(120, 120, 0, 0).topLeft() - w->frameOptions->pos();
 }
+QScrollBar *across(frmKelvaneProgrammer *w) {
+    return w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar"));
+}
+QScrollBar *down(frmKelvaneProgrammer *w) {
+    return w->findChild<QScrollBar *>(QStringLiteral("windowVerticalBar"));
+}
 QRect viewOf(frmKelvaneProgrammer *w) {
-    const auto *const across = w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar"));
-    const auto *const down = w->findChild<QScrollBar *>(QStringLiteral("windowVerticalBar"));
-    return {0, 0, w->width() - (down->isVisible() ? down->width() : 0),
-            w->height() - (across->isVisible() ? across->height() : 0)};
+    return {0, 0, w->width() - (down(w)->isVisible() ? down(w)->width() : 0),
+            w->height() - (across(w)->isVisible() ? across(w)->height() : 0)};
 }
 
 } // namespace
@@ -68,26 +67,18 @@ private slots:
         if (!draggedTo.isEmpty()) {
             // Scrolled a little first: the controls come back to their places where the window fits.
             QTRY_VERIFY(w->windowHandle()->screen() != target);
-            if (auto *const bar = w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar")))
-                bar->setValue(10);
+            across(w.get())->setValue(10);
             w->move(area.topLeft() + QPoint(40, 30));
         }
         QTRY_COMPARE(w->windowHandle()->screen(), target);
-        QTRY_VERIFY2(area.contains(w->frameGeometry()), qPrintable(QStringLiteral("%1 x %2 at %3, %4")
-                                                                       .arg(w->frameGeometry().width())
-                                                                       .arg(w->frameGeometry().height())
-                                                                       .arg(w->frameGeometry().x())
-                                                                       .arg(w->frameGeometry().y())));
+        QTRY_VERIFY2(area.contains(w->frameGeometry()), QTest::toString(w->frameGeometry()));
         const QSize designed(827, debug ? 651 : 568);
-        auto *const across = w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar"));
-        auto *const down = w->findChild<QScrollBar *>(QStringLiteral("windowVerticalBar"));
-        QVERIFY(across && down);
         if (fits) {
             QTRY_COMPARE(w->size(), designed);
-            QVERIFY(!across->isVisible() && !down->isVisible());
+            QVERIFY(!across(w.get())->isVisible() && !down(w.get())->isVisible());
         } else {
             QVERIFY(w->width() < designed.width() || w->height() < designed.height());
-            QVERIFY(across->isVisible() || down->isVisible());
+            QVERIFY(across(w.get())->isVisible() || down(w.get())->isVisible());
         }
 
         // It shows its top left corner at first; Tab brings the control it reaches into view.
@@ -103,11 +94,10 @@ private slots:
         QVERIFY(w->programmingWindow());
         const QPoint offCentre =
             w->programmingWindow()->frameGeometry().center() - w->frameGeometry().center();
-        QVERIFY2(offCentre.manhattanLength() <= 2,
-                 qPrintable(QStringLiteral("%1, %2").arg(offCentre.x()).arg(offCentre.y())));
+        QVERIFY2(offCentre.manhattanLength() <= 2, QTest::toString(offCentre));
 
         // Scrolled to the end with the bars' arrows, as the operator would click them.
-        for (QScrollBar *const bar : {across, down}) {
+        for (QScrollBar *const bar : {across(w.get()), down(w.get())}) {
             const QPoint nearEnd = bar->orientation() == Qt::Horizontal
                                        ? QPoint(bar->width() - bar->height() / 2, bar->height() / 2)
                                        : QPoint(bar->width() / 2, bar->height() - bar->width() / 2);

@@ -11,10 +11,6 @@
 
 namespace {
 
-QByteArray settingsFile(const QStringList &lines) {
-    return "[Settings]\r\n" + lines.join(QStringLiteral("\r\n")).toLocal8Bit() + "\r\n";
-}
-
 QString storedValue(const ProgramFolder &folder, const QString &key) {
     const QStringList lines = QString::fromLocal8Bit(folder.read(QStringLiteral("KelvaneProgrammer.ini")))
                                   .split(QStringLiteral("\r\n"))
@@ -28,38 +24,25 @@ const QStringList firstRunKeys = {
     "GameNumber2=3333", "GameNumber3=4444", "GameNumber4=5555", "Bonus0=1.00",      "Bonus1=5000",
     "Bonus2=50.00",     "Bonus3=50.00"};
 
+// Closes the window with its close box or with Exit.
+void closeBy(bool closeBox, frmKelvaneProgrammer &w) {
+    if (closeBox)
+        w.windowHandle()->close();
+    else
+        QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+}
+
 // While it lives, what the process writes to standard error goes to a file.
 struct StderrCapture {
     QTemporaryFile file;
-    int saved = -1;
-    StderrCapture() {
-        if (!file.open())
-            return;
-        fflush(stderr);
-        saved = ::dup(2);
-        ::dup2(file.handle(), 2);
-    }
-    QString text() {
-        fflush(stderr);
-        file.seek(0);
-        return QString::fromLocal8Bit(file.readAll());
-    }
+    const int saved = ::dup(2); // standard error is unbuffered: nothing waits to be flushed
+    StderrCapture() { ::dup2(file.open() ? file.handle() : saved, 2); }
     ~StderrCapture() {
-        fflush(stderr);
         ::dup2(saved, 2);
         ::close(saved);
     }
+    QString text() { return file.seek(0) ? QString::fromLocal8Bit(file.readAll()) : QString(); }
 };
-
-// The settings of the kill test: a large file (so that its writing takes a while) whose keys the
-// child changes at shut-down.
-QByteArray killTestSettings() {
-    QByteArray filler = "[Filler]\r\n";
-    for (int i = 0; i < 60000; ++i)
-        filler += "Line" + QByteArray::number(i) + "=some value kept byte for byte\r\n";
-    return settingsFile({"CommPort=0", "CommBaudRate=0", "Options=0", "GameNumber0=1111", "Bonus0=1.00"}) +
-           filler;
-}
 
 // The child of the kill test: opens the window on the folder, changes what shut-down writes,
 // says "closing" and closes.
@@ -71,7 +54,6 @@ int shutDownChild(const QString &folder) {
         w.txtGameNumber[i]->setText(QStringLiteral("9%1").arg(i));
     w.txtBonus[0]->setText(QStringLiteral("2.50"));
     fputs("closing\n", stdout);
-    fflush(stdout);
     w.close();
     return w.isVisible() ? 1 : 0;
 }
@@ -84,8 +66,7 @@ int sessionEndChild(const QString &folder, const QString &mode) {
     SessionEnd::catchSignals();
     SimDevice sim;
     if (mode == QLatin1String("waiting")) {
-        QString error;
-        if (!sim.start(folder + QStringLiteral("/COM1"), &error))
+        if (!sim.start(folder + QStringLiteral("/COM1")))
             return 10;
         sim.addFault({SimFault::Silence, -1, 0, 0, -1});
     }
@@ -101,10 +82,7 @@ int sessionEndChild(const QString &folder, const QString &mode) {
     std::optional<FileSizeLimit> full;
     if (mode == QLatin1String("full"))
         full.emplace(1000);
-    const auto ready = [] {
-        fputs("ready\n", stdout);
-        fflush(stdout);
-    };
+    const auto ready = [] { fputs("ready\n", stdout); };
     if (mode == QLatin1String("stuck")) {
         ready();
         char byte = 0;
@@ -112,19 +90,19 @@ int sessionEndChild(const QString &folder, const QString &mode) {
     }
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (mode == QLatin1String("dialog") &&
-            !qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
-            return;
-        if (mode == QLatin1String("waiting") && !w.ExchangeBusy)
-            return;
-        poll.stop();
-        ready();
+        const bool dialogOpen = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if ((mode != QLatin1String("dialog") || dialogOpen) &&
+            (mode != QLatin1String("waiting") || w.ExchangeBusy)) {
+            poll.stop();
+            ready();
+        }
     });
     poll.start(10);
-    if (mode == QLatin1String("dialog"))
-        QTimer::singleShot(0, w.cmdFileOps[0], [&w] { QTest::mouseClick(w.cmdFileOps[0], Qt::LeftButton); });
-    if (mode == QLatin1String("waiting"))
-        QTimer::singleShot(0, w.cmdTestComm, [&w] { QTest::mouseClick(w.cmdTestComm, Qt::LeftButton); });
+    QPushButton *const press = mode == QLatin1String("dialog")    ? w.cmdFileOps[0]
+                               : mode == QLatin1String("waiting") ? w.cmdTestComm
+                                                                  : nullptr;
+    if (press)
+        QTimer::singleShot(0, press, [press] { QTest::mouseClick(press, Qt::LeftButton); });
     return QApplication::exec();
 }
 
@@ -136,8 +114,7 @@ class TestStartup : public QObject {
 private slots:
     void storedValues_data() {
         QTest::addColumn<QStringList>("settings"); // no lines: no settings file at all
-        // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate list positions, Debug frame
-        // shown.
+        // Options, PrinterType, PrinterBaudRate, HardwareType, port and rate positions, Debug frame shown.
         QTest::addColumn<QList<int>>("expected");
         const auto row = [](const char *name, const QStringList &settings, const QList<int> &expected) {
             QTest::newRow(name) << settings << expected;
@@ -180,20 +157,17 @@ private slots:
         if (!settings.isEmpty())
             folder.writeSettings(settings << QStringLiteral("DumpMemAddr=1F00") << QStringLiteral("Bonus2="));
         const auto sim = startSim(folder);
-        QVERIFY(sim->isRunning());
         const auto w = openWindow(folder);
 
         QList<int> state = {w->Options, w->PrinterType, w->PrinterBaudRate, w->HardwareType};
         state << w->cboCommPort->currentIndex() << w->cboCommBaudRate->currentIndex()
               << w->frameDebug->isVisibleTo(w.get());
         QCOMPARE(state, expected);
-        // The controls show the same choices.
         for (int i = 0; i < 8; ++i)
             QCOMPARE(w->chkOptions[i]->isChecked(), bool(w->Options & (1 << i)));
-        QVERIFY(w->optPrinter[w->PrinterType]->isChecked());
-        QVERIFY(w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
-        QVERIFY(w->optHardwareType[w->HardwareType]->isChecked());
-        QCOMPARE(w->size(), QSize(827, debug ? 651 : 568));
+        QVERIFY(w->optPrinter[w->PrinterType]->isChecked() &&
+                w->optHardwareType[w->HardwareType]->isChecked() &&
+                w->optPrinterBaudRate[w->PrinterBaudRate]->isChecked());
         QCOMPARE(w->txtDumpMemAddr->text(), dumpAddr);
         QCOMPARE(w->txtBonus[2]->text(), bonus2);
         QVERIFY(w->frameBonus->isHidden() && w->chkSend[5]->isHidden() && w->chkOptions[2]->isHidden());
@@ -216,8 +190,7 @@ private slots:
         QTest::addColumn<bool>("closeBox");
         QTest::addColumn<bool>("programFirst"); // a run leaves the hidden "Programming Kelvane" window
         QTest::newRow("Exit button") << false << false;
-        QTest::newRow("close box") << true << false;
-        QTest::newRow("after a programming run") << false << true;
+        QTest::newRow("close box, after a programming run") << true << true;
     }
 
     void firstRunThenClose() {
@@ -225,13 +198,12 @@ private slots:
         QFETCH(bool, programFirst);
         ProgramFolder folder;
         const auto sim = startSim(folder);
-        QVERIFY(sim->isRunning());
         const auto w = openWindow(folder);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         // Start-up notes the port it opened; the reply timer stays off until an exchange waits.
         QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")),
-                 settingsFile({"CommPort=1", "CommBaudRate=0"}));
+                 ProgramFolder::settingsBytes({"CommPort=1", "CommBaudRate=0"}));
         QVERIFY(!w->ocxTimer->isActive());
 
         QPointer<frmProgramming> leftOver;
@@ -243,13 +215,10 @@ private slots:
             QCOMPARE(leftOver->windowTitle(), QStringLiteral("Programming Kelvane"));
         }
         frmKelvaneProgrammer::setBoxText(w->txtLocationInfo, QStringLiteral("Main Street\r\nAnytown"));
-        if (closeBox)
-            w->windowHandle()->close();
-        else
-            QTest::mouseClick(w->cmdExit, Qt::LeftButton);
-
+        closeBy(closeBox, *w);
         QVERIFY(!w->isVisible());
-        QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")), settingsFile(firstRunKeys));
+        QCOMPARE(folder.read(QStringLiteral("KelvaneProgrammer.ini")),
+                 ProgramFolder::settingsBytes(firstRunKeys));
         // Both texts are written back to their files, changed or not.
         QCOMPARE(folder.read(QStringLiteral("MyLocation.txt")), QByteArray("Main Street\r\nAnytown\r\n"));
         QCOMPARE(folder.read(QStringLiteral("MyDisclaimer.txt")),
@@ -297,7 +266,6 @@ private slots:
         ProgramFolder folder;
         folder.writeSettings({"HardwareType=1", "Bonus1=" + QString(2000, u'5')});
         const auto sim = startSim(folder);
-        QVERIFY(sim->isRunning());
         sim->addFault({SimFault::Silence, -1, 0, 0, -1}); // every command, every time
         const auto w = openWindow(folder);
         w->show();
@@ -305,9 +273,7 @@ private slots:
         w->chkSend[0]->setChecked(true);
         w->txtGameNumber[0]->setText(QStringLiteral("4321"));
 
-        const QCursor *pointer = nullptr; // while the device is awaited
-        QTimer::singleShot(300, w.get(), [&w, &pointer, saveFails] {
-            pointer = QGuiApplication::overrideCursor();
+        QTimer::singleShot(300, w.get(), [&w, saveFails] {
             const FileSizeLimit full(saveFails ? 1000 : RLIM_INFINITY);
             w->close();
         });
@@ -315,8 +281,7 @@ private slots:
         elapsed.start();
         QTest::mouseClick(programmingRun ? w->cmdProgram : w->cmdTestComm, Qt::LeftButton);
         QVERIFY2(elapsed.elapsed() < 4000, qPrintable(QString::number(elapsed.elapsed())));
-        QVERIFY(pointer && pointer->shape() == Qt::BusyCursor);
-        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(!QGuiApplication::overrideCursor()); // the wait's busy pointer is gone
 
         QCOMPARE(w->isVisible(), saveFails);
         // A refused close does not claim that the window is closing.
@@ -329,8 +294,8 @@ private slots:
             QVERIFY2(w->statusText().contains(
                          "Press Exit again to close; what could not be saved is then lost.\r\n"),
                      qPrintable(w->statusText()));
-            QVERIFY(!w->programmingWindow()->isVisible());
-            QVERIFY(w->cmdProgram->isEnabled() && w->cmdExit->isEnabled());
+            QVERIFY(!w->programmingWindow()->isVisible() && w->cmdProgram->isEnabled() &&
+                    w->cmdExit->isEnabled());
             QTest::mouseClick(w->cmdExit, Qt::LeftButton);
             QVERIFY(!w->isVisible());
         }
@@ -370,26 +335,18 @@ private slots:
         const QByteArray locationBefore = folder.read("MyLocation.txt");
         if (folderGone)
             QVERIFY(QDir(folder.path()).removeRecursively());
-        const auto close = [&] {
-            if (closeBox)
-                w->windowHandle()->close();
-            else
-                QTest::mouseClick(w->cmdExit, Qt::LeftButton);
-        };
-
         StderrCapture captured;
         {
             // Room for the lines on standard error, not for the files.
             const FileSizeLimit full(folderGone ? RLIM_INFINITY : 1000);
-            close();
+            closeBy(closeBox, *w);
         }
         QVERIFY(w->isVisible());
         const QStringList log = w->statusText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(log.size(), 3);
-        QVERIFY2(log[0].startsWith(QStringLiteral("ERROR: Cannot save the settings to \"") + folder.ini()),
-                 qPrintable(log[0]));
-        QVERIFY2(log[1].startsWith(QStringLiteral("ERROR: Cannot save \"") + folder.file("MyLocation.txt")),
-                 qPrintable(log[1]));
+        QVERIFY2(log[0].startsWith("ERROR: Cannot save the settings to \"" + folder.ini()) &&
+                     log[1].startsWith("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
+                 qPrintable(log.join('\n')));
         QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
         QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (!folderGone) {
@@ -397,7 +354,7 @@ private slots:
             QCOMPARE(folder.read("MyLocation.txt"), locationBefore);
         }
 
-        close();
+        closeBy(closeBox, *w);
         QVERIFY(!w->isVisible());
         // Once the disk has room again, the second close saved what the first could not.
         if (!folderGone)
@@ -449,10 +406,9 @@ private slots:
         ProgramFolder folder;
         folder.writeSettings(settings);
         const auto w = openWindow(folder);
-        QCOMPARE(w->txtBonus[0]->text(), longValue);
-        QCOMPARE(w->txtGameNumber[0]->text(), longValue);
-        QCOMPARE(w->txtDumpMemAddr->text(), longValue);
-        QCOMPARE(w->txtDumpMemCnt->text(), longValue);
+        for (const QLineEdit *edit :
+             {w->txtBonus[0], w->txtGameNumber[0], w->txtDumpMemAddr, w->txtDumpMemCnt})
+            QCOMPARE(edit->text(), longValue);
         QVERIFY(w->close());
         for (const QString &key : keys)
             QCOMPARE(storedValue(folder, key), longValue);
@@ -461,8 +417,12 @@ private slots:
     // Killed at random moments while it shuts down, the program leaves the settings file complete:
     // all old or all new keys.
     void killedDuringShutDown() {
+        // A large file (its writing takes a while) whose keys the child changes at shut-down.
+        QByteArray before = ProgramFolder::settingsBytes(
+            {"CommPort=0", "CommBaudRate=0", "Options=0", "GameNumber0=1111", "Bonus0=1.00", "[Filler]"});
+        for (int i = 0; i < 60000; ++i)
+            before += "Line" + QByteArray::number(i) + "=some value kept byte for byte\r\n";
         ProgramFolder folder;
-        const QByteArray before = killTestSettings();
         const auto run = [&](int killAfterUs) {
             folder.write("KelvaneProgrammer.ini", before);
             QProcess child;
@@ -545,13 +505,9 @@ private slots:
             // The second once the first has been taken (two pending signals would be one).
             const auto pending = [&] {
                 QFile status(QStringLiteral("/proc/%1/status").arg(child.processId()));
-                if (!status.open(QIODevice::ReadOnly))
-                    return false;
-                const QByteArray all = status.readAll();
-                const qsizetype at = all.indexOf("ShdPnd:");
-                const qulonglong mask =
-                    all.mid(at + 7, all.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16);
-                return ((mask >> (signalNumber - 1)) & 1) != 0;
+                const QString all = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+                const QString mask = QRegularExpression("ShdPnd:\\s*(\\w+)").match(all).captured(1);
+                return ((mask.toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1) != 0;
             };
             QTRY_VERIFY(!pending());
             ::kill(pid_t(child.processId()), signalNumber);
@@ -563,29 +519,22 @@ private slots:
         QCOMPARE(child.exitCode(), 128 + signalNumber);
         const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
         QVERIFY2(!errors.contains("Press Exit again"), qPrintable(errors));
-        if (mode == "stuck") {
-            QVERIFY2(errors.contains("Kelvane Programmer: SIGTERM again, closing at once"),
+        const QString announced =
+            mode == "stuck"
+                ? QStringLiteral("Kelvane Programmer: SIGTERM again, closing at once")
+                : QStringLiteral("Kelvane Programmer: SIG%1 received, closing; the settings and texts "
+                                 "are saved first.\n")
+                      .arg(QLatin1String(sigabbrev_np(signalNumber)));
+        QVERIFY2(errors.contains(announced), qPrintable(errors));
+        if (mode == "full") {
+            QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()) &&
+                         errors.contains("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
                      qPrintable(errors));
-        } else {
-            const char *const name = signalNumber == SIGHUP   ? "SIGHUP"
-                                     : signalNumber == SIGINT ? "SIGINT"
-                                                              : "SIGTERM";
-            const QString announced =
-                QStringLiteral(
-                    "Kelvane Programmer: %1 received, closing; the settings and texts are saved first.\n")
-                    .arg(name);
-            QVERIFY2(errors.contains(announced), qPrintable(errors));
         }
-        if (mode == "program") {
+        if (mode == "full" || mode == "stuck") {
+            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
+        } else if (mode == "program") {
             QCOMPARE(storedValue(folder, "PrinterBaudRate"), QStringLiteral("0"));
-        } else if (mode == "full") {
-            QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()),
-                     qPrintable(errors));
-            QVERIFY2(errors.contains("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
-                     qPrintable(errors));
-            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
-        } else if (mode == "stuck") {
-            QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
         } else {
             QCOMPARE(storedValue(folder, "Options"), QStringLiteral("1"));
             QVERIFY(folder.read("MyLocation.txt").startsWith("Joe'sPut location"));
@@ -626,6 +575,7 @@ private slots:
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    setvbuf(stdout, nullptr, _IONBF, 0); // the children's "ready" and "closing" go out at once
     if (argc == 3 && qstrcmp(argv[1], "--shut-down-child") == 0)
         return shutDownChild(QString::fromLocal8Bit(argv[2]));
     if (argc == 4 && qstrcmp(argv[1], "--session-end-child") == 0)
