@@ -24,10 +24,6 @@ void openWithText(LinkRig &rig, const QStringList &settings = LinkRig::awaitingR
     rig.w->StatusAppend(QStringLiteral("earlier text\r\n"), false);
 }
 
-void click(LinkRig &rig, const QString &button) {
-    QTest::mouseClick(rig.w->findChild<QPushButton *>(button), Qt::LeftButton);
-}
-
 } // namespace
 
 class TestDiagnostics : public QObject {
@@ -68,7 +64,7 @@ private slots:
         rig.sim->setDipSwitches(QByteArray::fromHex("0F00A505"));
         if (!fault.isEmpty())
             rig.fault(fault);
-        click(rig, button);
+        rig.click(button);
         QCOMPARE(rig.log(), log);
     }
 
@@ -101,7 +97,7 @@ private slots:
         openWithText(rig, LinkRig::awaitingReplies(), 2000); // 256 bytes take 270 ms at 9600 baud
         rig.w->txtDumpMemAddr->setText(address);
         rig.w->txtDumpMemCnt->setText(count);
-        click(rig, QStringLiteral("cmdDumpMemory"));
+        rig.click(QStringLiteral("cmdDumpMemory"));
         if (payload.isEmpty()) {
             QCOMPARE(rig.log(), line);
             // The device's next frame is the next command: the dump never went out.
@@ -136,7 +132,7 @@ private slots:
         if (!answering)
             rig.sim->setController(SimController::PIC16F877);
         const QString reply = answering ? QStringLiteral("<0xA0><0x00><0x00><0x00>\r\n") : QString();
-        click(rig, QStringLiteral("cmdTicket"));
+        rig.click(QStringLiteral("cmdTicket"));
         QCOMPARE(answering ? rig.log().left(reply.size()) : rig.log(), reply);
         QTRY_COMPARE_WITH_TIMEOUT(withoutClock(rig.log()),
                                   withoutClock(reply + freeTextOf(rig.sim->auditTicket())), 10000);
@@ -157,9 +153,9 @@ private slots:
         rig.w->chkSendAll->setChecked(true);
         // The device has the first command and answers it 300 ms later: meanwhile a second click.
         connect(
-            rig.sim.get(), &SimDevice::frameReceived, rig.w.get(), [&] { click(rig, second); },
+            rig.sim.get(), &SimDevice::frameReceived, rig.w.get(), [&] { rig.click(second); },
             Qt::SingleShotConnection);
-        click(rig, QStringLiteral("cmdGetVersionNumber"));
+        rig.click(QStringLiteral("cmdGetVersionNumber"));
         QCOMPARE(rig.log(), QStringLiteral("ERROR: Another command is still waiting for the device\r\n"
                                            "<0xAC><0x00><0x00><0x00><0x36><0x01>  \r\n\r\n"
                                            "Version Number = 3.10\r\n"));

@@ -133,7 +133,7 @@ private slots:
         rig.w->ocxComm->holdInput(60000);
         rig.sim->sendRaw("~"); // one byte: once it waits in the port, nothing else is on its way
         QTRY_VERIFY(portOf(rig)->bytesAvailable() > 0);
-        QTest::mouseClick(rig.w->findChild<QPushButton *>(button), Qt::LeftButton);
+        rig.click(button);
         QTRY_VERIFY(!inputHeld(rig));
         QVERIFY2(!rig.log().contains(QLatin1Char('~')), qPrintable(rig.log()));
     }

@@ -9,13 +9,10 @@
 
 #include <clocale>
 
-namespace {
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+// Blanks between the bytes are skipped.
+static QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
 }
-
-} // namespace
 
 class TestEncoders : public QObject {
     Q_OBJECT

@@ -1,16 +1,60 @@
-// The simulated device, driven through a real pseudo-terminal with QSerialPort, as the
-// programmer drives it.
+// The simulated device, driven through a real pseudo-terminal with QSerialPort as the programmer
+// drives it, and the kelvane-sim program: its options, the port it publishes, the frame lines it
+// prints and a clean end on SIGTERM.
 
 #include "simdevice.h"
-#include "simline.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+// The programmer's end of a line to the device: 8N1, no flow control by default, as the programmer
+// opens it, read through the event loop so the device (in the same thread) runs.
+struct Line {
+    QSerialPort port;
+    QByteArray received;
+
+    bool open(const QString &path, qint32 baud = 9600) {
+        port.setPortName(path);
+        port.setBaudRate(baud);
+        return port.open(QIODevice::ReadWrite);
+    }
+    void write(const QByteArray &bytes) {
+        port.write(bytes);
+        port.flush();
+    }
+    // The next n bytes from the device, or fewer when they do not come in time.
+    QByteArray read(int n) {
+        (void)QTest::qWaitFor([&] { return (received += port.readAll()).size() >= n; }, 3000);
+        const QByteArray bytes = received.left(n);
+        received.remove(0, bytes.size());
+        return bytes;
+    }
+    QByteArray exchange(const QByteArray &bytes, int replyLen) {
+        write(bytes);
+        return read(replyLen);
+    }
+    // Nothing more may come within a short while (only for checks that something stays away).
+    bool quiet(int ms = 80) {
+        QTest::qWait(ms);
+        received += port.readAll();
+        return received.isEmpty();
+    }
+};
+
+} // namespace
 
 class TestSimDevice : public QObject {
     Q_OBJECT
@@ -19,6 +63,7 @@ class TestSimDevice : public QObject {
     std::unique_ptr<SimDevice> sim;
     std::unique_ptr<Line> line;
     QString link() const { return dir.filePath(QStringLiteral("COM1")); }
+    static QString simProgram() { return QStringLiteral(KELVANE_SIM); }
 
     // A command byte, then its payload once the first reply came; returns the reply to the payload.
     QByteArray program(const QByteArray &command, const QByteArray &payload, int replyLen = 4) {
@@ -42,6 +87,7 @@ private slots:
     void cleanup() {
         line.reset();
         sim.reset();
+        QFile::remove(link()); // a link a test left in the device's place
     }
 
     void replyLengthsAndEchoes_data() {
@@ -151,6 +197,75 @@ private slots:
         QVERIFY(QFile::remove(link()) && QFile::link(QStringLiteral("/dev/null"), link()));
         sim->stop();
         QCOMPARE(QFileInfo(link()).symLinkTarget(), QStringLiteral("/dev/null"));
+    }
+
+    // The kelvane-sim program.
+    void helpAndABadOption() {
+        QProcess process;
+        process.start(simProgram(), {QStringLiteral("--help")});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().contains("--fault"));
+
+        QTemporaryDir folder;
+        process.start(simProgram(), {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardError().startsWith("kelvane-sim: "));
+        QVERIFY(!QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink());
+    }
+
+    // An entry it did not make (a link to a real adapter, a file) is neither replaced nor removed.
+    void refusesAnEntryItDidNotMake() {
+        QTemporaryDir folder;
+        const QString adapter = folder.filePath(QStringLiteral("COM1"));
+        const QString file = folder.filePath(QStringLiteral("COM2"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/ttyUSB0"), adapter));
+        QFile plain(file);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        for (const int port : {1, 2}) {
+            QProcess process;
+            process.start(simProgram(), {QStringLiteral("--port"), QString::number(port), folder.path()});
+            QVERIFY(process.waitForFinished(10000));
+            QCOMPARE(process.exitCode(), 1);
+            const QByteArray error = process.readAllStandardError();
+            QVERIFY2(error.contains("already exists and is not a link this simulated device made"), error);
+        }
+        QCOMPARE(QFileInfo(adapter).symLinkTarget(), QStringLiteral("/dev/ttyUSB0"));
+        QVERIFY(QFileInfo(file).isFile() && !QFileInfo(file).isSymLink());
+    }
+
+    void publishesAnswersPrintsFramesAndStops() {
+        QTemporaryDir folder;
+        const QString link = folder.filePath(QStringLiteral("COM3"));
+        QProcess process;
+        process.start(simProgram(),
+                      QStringLiteral("--port 3 --version 4.25 --dip 0102a0ff --serial 77 --baud 115200 "
+                                     "--fault stray:AD:0:1 --frames")
+                              .split(' ')
+                          << folder.path());
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("published at"), 10000);
+        QVERIFY(output.contains(link.toLocal8Bit()));
+
+        Line own;
+        QVERIFY2(own.open(link), qPrintable(own.port.errorString()));
+        QCOMPARE(own.exchange(hex("AC"), 6), hex("AC000000A901")); // 425
+        QCOMPARE(own.exchange(hex("AD"), 9), hex("55AD0000000102A0FF"));
+        QCOMPARE(own.exchange(hex("AB"), 12), hex("AB0000000055AAFF12004D00"));
+        QCOMPARE(own.exchange(hex("AE"), 4), hex("AE000000"));
+        QCOMPARE(own.exchange(hex("A00001"), 5).right(4), hex("AE000000"));
+
+        QTRY_VERIFY((output += process.readAllStandardOutput()).contains("command=AE payload=A0 00 01"));
+        QVERIFY(output.contains("since_reply_us=-1 payload_since_reply_us=-1 command=AC payload=\n"));
+
+        own.port.close();
+        process.terminate();
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
     }
 };
 

@@ -1,4 +1,4 @@
-// Windows-1252, the default ticket files and the conversion between box texts and file bytes.
+// Windows-1252 and the conversion between box texts and file bytes.
 #include "textfiles/textfiles.h"
 
 #include <QTest>
@@ -14,17 +14,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("encoding");
         QTest::addColumn<QStringList>("replaced");
-        const QList<DefaultTextFile> files = defaultTextFiles();
         const auto row = [](const char *name, const QByteArray &bytes, const QString &text,
                             TicketEncoding encoding = TicketEncoding::Cp1252,
                             const QStringList &replaced = {}) {
             QTest::newRow(name) << bytes << text << int(encoding) << replaced;
         };
-        row("default location: its line with its break", files[2].contents,
-            "Put location information here\r\n");
-        row("standard disclaimer: all 12 lines", files[1].contents, QString::fromLatin1(files[1].contents));
-        row("green disclaimer: its first 12 lines", files[0].contents,
-            QString::fromLatin1(files[0].contents.chopped(2)));
         row("one line break: empty", "\r\n", "");
         row("empty file", "", "");
         row("text ending in a line break", "a\r\nb\r\n\r\n", "a\r\nb\r\n");
