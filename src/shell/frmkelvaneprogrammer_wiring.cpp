@@ -73,22 +73,19 @@ void frmKelvaneProgrammer::connectTextHandlers() {
         connect(txtGameNumber[i], &QLineEdit::textChanged, this, [this, i] { txtGameNumber_Change(i); });
 
     // A QPlainTextEdit signals textChanged also when its text is set to what it already holds.
-    connect(txtLocationInfo, &QPlainTextEdit::textChanged, this, [this] {
-        TextEntered(txtLocationInfo);
-        const QString text = boxText(txtLocationInfo);
-        if (text == m_lastLocationText)
-            return;
-        m_lastLocationText = text;
-        txtLocationInfo_Change();
-    });
-    connect(txtDisclaimer, &QPlainTextEdit::textChanged, this, [this] {
-        TextEntered(txtDisclaimer);
-        const QString text = boxText(txtDisclaimer);
-        if (text == m_lastDisclaimerText)
-            return;
-        m_lastDisclaimerText = text;
-        txtDisclaimer_Change();
-    });
+    const auto onTextChange = [this](QPlainTextEdit *box, QString *last,
+                                     void (frmKelvaneProgrammer::*handler)()) {
+        connect(box, &QPlainTextEdit::textChanged, this, [this, box, last, handler] {
+            TextEntered(box);
+            const QString text = boxText(box);
+            if (text == *last)
+                return;
+            *last = text;
+            (this->*handler)();
+        });
+    };
+    onTextChange(txtLocationInfo, &m_lastLocationText, &frmKelvaneProgrammer::txtLocationInfo_Change);
+    onTextChange(txtDisclaimer, &m_lastDisclaimerText, &frmKelvaneProgrammer::txtDisclaimer_Change);
 }
 
 void frmKelvaneProgrammer::connectButtonHandlers() {
