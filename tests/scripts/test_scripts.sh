@@ -16,25 +16,18 @@ failures=0
 
 # expect STATUS TEXT COMMAND...: the command exits with STATUS and its output contains TEXT.
 expect() {
-    local status=$1 text=$2
+    local status=$1 text=$2 output actual=0
     shift 2
-    local output actual=0
     output=$("$@" 2>&1) || actual=$?
-    if [ "$actual" -ne "$status" ] || ! grep -qF -- "$text" <<<"$output"; then
-        echo "FAIL: $* -> exit $actual (wanted $status), output lacks \"$text\":"
-        sed 's/^/    /' <<<"$output"
-        failures=$((failures + 1))
-    else
-        echo "PASS: $*"
-    fi
+    [ "$actual" -eq "$status" ] && grep -qF -- "$text" <<<"$output" && echo "PASS: $*" && return
+    echo "FAIL: $* -> exit $actual (wanted $status), output lacks \"$text\":"
+    sed 's/^/    /' <<<"$output"
+    failures=$((failures + 1))
 }
 check() { # check DESCRIPTION TEST...
-    local what=$1
-    shift
-    if "$@"; then echo "PASS: $what"; else
-        echo "FAIL: $what"
-        failures=$((failures + 1))
-    fi
+    "${@:2}" && echo "PASS: $1" && return
+    echo "FAIL: $1"
+    failures=$((failures + 1))
 }
 
 # --- scripts/run: everything here is refused before anything is built --------------------------
@@ -111,8 +104,7 @@ fi
 
 # The installed program starts: its start-up creates the settings file and the default texts.
 timeout 5 "$folder/KelvaneProgrammer"
-status=$?
-check "installed program starts and keeps running (exit $status)" test "$status" -eq 124
+check "installed program starts and keeps running (exit $?)" test $? -eq 124
 check "installed program made its settings and texts" \
     test -f "$folder/KelvaneProgrammer.ini" -a -f "$folder/MyLocation.txt" -a -f "$folder/MyDisclaimer.txt"
 printf 'Joe'"'"'s Arcade\r\n' >"$folder/MyLocation.txt"
@@ -143,8 +135,7 @@ printf '[Settings]\r\nHardwareType=1\r\nCommPort=1\r\nCommBaudRate=1\r\n' >"$dem
 sim=$!
 for _ in $(seq 100); do [ -L "$demo/COM1" ] && break; sleep 0.1; done
 demoOutput=$("$build/kelvane-demo" "$demo/KelvaneProgrammer" "$demo/demo.png" 2>&1)
-demoStatus=$?
-check "demonstration ends by itself (exit $demoStatus)" test "$demoStatus" -eq 0
+check "demonstration ends by itself (exit $?)" test $? -eq 0
 for text in "Clicking Program" "Complete" "Clicking Test Comm" "Serial # = 1234"; do
     check "demonstration prints \"$text\"" grep -qF "$text" <<<"$demoOutput"
 done
