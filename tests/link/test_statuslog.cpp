@@ -10,7 +10,6 @@ namespace {
 // Log text of exactly n characters made of 10-character lines ending in CR LF.
 QString logOfLength(int n) {
     QString text;
-    text.reserve(n + 10);
     for (int line = 0; text.size() < n; ++line)
         text += QStringLiteral("%1 ABCD\r\n").arg(line % 1000, 3, 10, QLatin1Char('0'));
     text.truncate(n);
@@ -19,8 +18,7 @@ QString logOfLength(int n) {
 
 // The box shows the log with '\n' line breaks.
 QString shown(QString log) {
-    log.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return log.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return log.replace("\r\n", "\n").replace('\r', '\n');
 }
 
 } // namespace

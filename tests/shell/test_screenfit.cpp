@@ -36,9 +36,7 @@ private slots:
         QTest::addColumn<QString>("draggedTo"); // empty: it stays where it opened
         QTest::addColumn<bool>("debug");
         QTest::addColumn<bool>("fits");
-        const QString scaled = QStringLiteral("1366x768 at 150%");
-        const QString plain = QStringLiteral("1366x768 at 100%");
-        const QString small = QStringLiteral("800x600 at 100%");
+        const QString scaled = "1366x768 at 150%", plain = "1366x768 at 100%", small = "800x600 at 100%";
         QTest::newRow("150 %") << scaled << QString() << false << false;
         QTest::newRow("150 %, Debug frame") << scaled << QString() << true << false;
         QTest::newRow("100 %") << plain << QString() << false << true;
@@ -55,9 +53,7 @@ private slots:
         QFETCH(bool, debug);
         QFETCH(bool, fits);
         ProgramFolder folder;
-        if (debug)
-            folder.writeSettings({QStringLiteral("DebugOptions=1")});
-        const auto w = openWindow(folder);
+        const auto w = openWindow(folder, debug ? QStringList{"DebugOptions=1"} : QStringList());
         w->move(screenNamed(opensOn)->availableGeometry().topLeft()); // it then opens on that screen
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
