@@ -20,6 +20,8 @@ const QStringList firstRunKeys = {
     "GameNumber2=3333", "GameNumber3=4444", "GameNumber4=5555", "Bonus0=1.00",      "Bonus1=5000",
     "Bonus2=50.00",     "Bonus3=50.00"};
 
+const QString pressAgain = QStringLiteral("Press Exit again to close; what could not be saved is then lost.");
+
 // Closes the window with its close box or with Exit.
 void closeBy(bool closeBox, frmKelvaneProgrammer &w) {
     if (closeBox)
@@ -62,9 +64,8 @@ int sessionEndChild(const QString &folder, const QString &mode) {
         w.txtGameNumber[i]->setText(QStringLiteral("9%1").arg(i));
     QTest::keyClicks(w.txtLocationInfo, QStringLiteral("Joe's"));
     const FileSizeLimit full(mode == "full" ? 1000 : RLIM_INFINITY);
-    const auto ready = [] { fputs("ready\n", stdout); };
     if (mode == "stuck") {
-        ready();
+        fputs("ready\n", stdout);
         char byte = 0;
         return int(::read(STDIN_FILENO, &byte, 1)); // never answered
     }
@@ -73,7 +74,7 @@ int sessionEndChild(const QString &folder, const QString &mode) {
         if ((mode != "dialog" || qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) &&
             (mode != "waiting" || w.ExchangeBusy)) {
             poll.stop();
-            ready();
+            fputs("ready\n", stdout);
         }
     });
     poll.start(10);
@@ -106,8 +107,7 @@ private slots:
         row("options 137", {"Options=137"}, {137, 0, 0, 0, 1, 0, 0});
         row("printer 6", {"PrinterType=6"}, {0, 6, 0, 0, 1, 0, 0});
         row("pic16 forces 1200", {"HardwareType=0", "PrinterBaudRate=1", "CommBaudRate=1"}, defaults);
-        row("pic18 keeps 9600", {"HardwareType=1", "PrinterBaudRate=1", "CommBaudRate=1"},
-            {0, 0, 1, 1, 1, 1, 0});
+        row("pic18: 9600", {"HardwareType=1", "PrinterBaudRate=1", "CommBaudRate=1"}, {0, 0, 1, 1, 1, 1, 0});
         row("port none", {"CommPort=0"}, {0, 0, 0, 0, 0, 0, 0});
         // Values the program does not know fall back to the key's default.
         for (const char *unknown :
@@ -246,9 +246,7 @@ private slots:
         QCOMPARE(w->statusText().contains("the window is closing"), !saveFails);
         if (saveFails) {
             // The run has ended as after any failure: its window hidden, the buttons back.
-            QVERIFY2(w->statusText().contains(
-                         "Press Exit again to close; what could not be saved is then lost.\r\n"),
-                     qPrintable(w->statusText()));
+            QVERIFY2(w->statusText().contains(pressAgain + "\r\n"), qPrintable(w->statusText()));
             QVERIFY(!w->programmingWindow()->isVisible() && w->cmdProgram->isEnabled() &&
                     w->cmdExit->isEnabled());
             QTest::mouseClick(w->cmdExit, Qt::LeftButton);
@@ -301,7 +299,7 @@ private slots:
         QVERIFY2(log[0].startsWith("ERROR: Cannot save the settings to \"" + folder.ini()) &&
                      log[1].startsWith("ERROR: Cannot save \"" + folder.file("MyLocation.txt")),
                  qPrintable(log.join('\n')));
-        QCOMPARE(log[2], QStringLiteral("Press Exit again to close; what could not be saved is then lost."));
+        QCOMPARE(log[2], pressAgain);
         QCOMPARE(captured.text(), log.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         if (!folderGone) {
             QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
@@ -461,12 +459,10 @@ private slots:
         QCOMPARE(child.exitCode(), 128 + signalNumber);
         const QString errors = QString::fromLocal8Bit(child.readAllStandardError());
         QVERIFY2(!errors.contains("Press Exit again"), qPrintable(errors));
-        const QString announced =
-            mode == "stuck"
-                ? QStringLiteral("Kelvane Programmer: SIGTERM again, closing at once")
-                : QStringLiteral("Kelvane Programmer: SIG%1 received, closing; the settings and texts "
-                                 "are saved first.\n")
-                      .arg(QLatin1String(sigabbrev_np(signalNumber)));
+        const QString announced = mode == "stuck"
+                                      ? QStringLiteral("Kelvane Programmer: SIGTERM again, closing at once")
+                                      : "Kelvane Programmer: SIG" + QString(sigabbrev_np(signalNumber)) +
+                                            " received, closing; the settings and texts are saved first.\n";
         QVERIFY2(errors.contains(announced), qPrintable(errors));
         if (mode == "full")
             QVERIFY2(errors.contains("ERROR: Cannot save the settings to \"" + folder.ini()) &&
@@ -492,14 +488,12 @@ private slots:
         const QString ini = folder.file("KelvaneProgrammer.v2.ini");
         QVERIFY(QDir().mkdir(ini));
         frmKelvaneProgrammer w(folder.file("KelvaneProgrammer.v2"));
-        QCOMPARE(w.SettingsFileName, ini);
         QCOMPARE(w.Options, quint8(0));
         const QString unreadable =
             "ERROR: Cannot read the settings file \"" + ini +
             "\": it is a folder. It is left as it is, and no setting is saved to it.\r\n";
         QVERIFY2(w.statusText().startsWith(unreadable), qPrintable(w.statusText()));
         w.show();
-        StderrCapture captured;
         QVERIFY(!w.close());
         QVERIFY(w.statusText().contains("ERROR: Cannot save the settings to \"" + ini +
                                         "\": it could not be read at start-up (it is a folder)\r\n"
