@@ -127,10 +127,9 @@ private slots:
         const QString bonus2 = settings.isEmpty() ? "50.00" : "";
 
         ProgramFolder folder;
-        if (!settings.isEmpty())
-            folder.writeSettings(settings << QStringLiteral("DumpMemAddr=1F00") << QStringLiteral("Bonus2="));
         const auto sim = startSim(folder);
-        const auto w = openWindow(folder);
+        const auto w = openWindow(
+            folder, settings.isEmpty() ? settings : settings + QStringList{"DumpMemAddr=1F00", "Bonus2="});
 
         QList<int> state = {w->Options, w->PrinterType, w->PrinterBaudRate, w->HardwareType};
         state << w->cboCommPort->currentIndex() << w->cboCommBaudRate->currentIndex()
@@ -384,8 +383,7 @@ private slots:
         const qint64 shutDownUs = run(-1);
         QVERIFY(shutDownUs > 0);
         const QByteArray after = folder.read("KelvaneProgrammer.ini");
-        QVERIFY(after != before);
-        QCOMPARE(storedValue(folder, "GameNumber4"), QStringLiteral("94"));
+        QCOMPARE(storedValue(folder, "GameNumber4"), QStringLiteral("94")); // not in the file before
 
         int old = 0, complete = 0;
         QRandomGenerator random(1);
