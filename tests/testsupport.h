@@ -57,9 +57,12 @@ inline std::unique_ptr<SimDevice> startSim(const ProgramFolder &folder, int port
     return sim;
 }
 
-// The window on the folder. Without a device published there, COM1 leads nowhere: a test never
-// opens the machine's own serial port (nor competes for it with another test).
-inline std::unique_ptr<frmKelvaneProgrammer> openWindow(const ProgramFolder &folder) {
+// The window on the folder, after writing `settings` if given. Without a device published there, COM1
+// leads nowhere: a test never opens the machine's own serial port (nor competes for it with another test).
+inline std::unique_ptr<frmKelvaneProgrammer> openWindow(const ProgramFolder &folder,
+                                                        const QStringList &settings = {}) {
+    if (!settings.isEmpty())
+        folder.writeSettings(settings);
     const QFileInfo com1(folder.file(QStringLiteral("COM1")));
     if (!com1.exists() && !com1.isSymLink())
         folder.deadPort(1);

@@ -90,17 +90,23 @@ private slots:
         QCOMPARE(rig.count(QStringLiteral("\r\n")), 1);
         QCOMPARE(rig.w->cboCommPort->currentIndex(), 1);
         QCOMPARE(rig.setting(QStringLiteral("CommPort")), QStringLiteral("1"));
-        QCOMPARE(rig.w->ocxComm->Settings(),
-                 afterNone ? QStringLiteral("1200,N,8,1") : QStringLiteral("9600,N,8,1"));
+        QCOMPARE(rig.w->ocxComm->Settings(), QString(afterNone ? "1200,N,8,1" : "9600,N,8,1"));
         QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
     }
 
-    // When the previous port fails too the restore stops there: the list shows the previous port,
-    // closed, the settings keep it, and the next start tries it again and says so.
+    // A lost port reopens when the operator picks it again, which changes no index. When the previous
+    // port fails too the restore stops there: the list shows the previous port, closed, the settings
+    // keep it, and the next start tries it again and says so.
     void twoFailuresKeepThePreviousPort() {
         LinkRig rig;
         rig.open();
-        rig.sim->stop(); // COM1 goes away
+        QVERIFY(rig.w->ocxComm->PortOpen());
+        rig.sim->stop();
+        QTRY_VERIFY(!rig.w->ocxComm->PortOpen());
+        rig.sim = startSim(rig.folder);
+        emit rig.w->cboCommPort->activated(1);
+        QVERIFY2(rig.w->ocxComm->PortOpen(), qPrintable(rig.log()));
+        rig.sim->stop(); // COM1 goes away for good
         QTRY_VERIFY(!rig.w->ocxComm->PortOpen());
         rig.folder.deadPort(1);
         rig.folder.deadPort(3);

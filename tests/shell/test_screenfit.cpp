@@ -11,19 +11,9 @@ QScreen *screenNamed(const QString &name) {
     return nullptr;
 }
 
-// How far the window's scroll bars have moved its controls, and the part of it they leave.
+// How far the window's scroll bars have moved its controls.
 QPoint scrolledBy(frmKelvaneProgrammer *w) {
     return twips(120, 120, 0, 0).topLeft() - w->frameOptions->pos();
-}
-QScrollBar *across(frmKelvaneProgrammer *w) {
-    return w->findChild<QScrollBar *>(QStringLiteral("windowHorizontalBar"));
-}
-QScrollBar *down(frmKelvaneProgrammer *w) {
-    return w->findChild<QScrollBar *>(QStringLiteral("windowVerticalBar"));
-}
-QRect viewOf(frmKelvaneProgrammer *w) {
-    return {0, 0, w->width() - (down(w)->isVisible() ? down(w)->width() : 0),
-            w->height() - (across(w)->isVisible() ? across(w)->height() : 0)};
 }
 
 } // namespace
@@ -36,9 +26,7 @@ private slots:
         QTest::addColumn<QString>("draggedTo"); // empty: it stays where it opened
         QTest::addColumn<bool>("debug");
         QTest::addColumn<bool>("fits");
-        const QString scaled = QStringLiteral("1366x768 at 150%");
-        const QString plain = QStringLiteral("1366x768 at 100%");
-        const QString small = QStringLiteral("800x600 at 100%");
+        const QString scaled = "1366x768 at 150%", plain = "1366x768 at 100%", small = "800x600 at 100%";
         QTest::newRow("150 %") << scaled << QString() << false << false;
         QTest::newRow("150 %, Debug frame") << scaled << QString() << true << false;
         QTest::newRow("100 %") << plain << QString() << false << true;
@@ -55,9 +43,13 @@ private slots:
         QFETCH(bool, debug);
         QFETCH(bool, fits);
         ProgramFolder folder;
-        if (debug)
-            folder.writeSettings({QStringLiteral("DebugOptions=1")});
-        const auto w = openWindow(folder);
+        const auto w = openWindow(folder, debug ? QStringList{"DebugOptions=1"} : QStringList());
+        QScrollBar *const across = w->findChild<QScrollBar *>("windowHorizontalBar");
+        QScrollBar *const down = w->findChild<QScrollBar *>("windowVerticalBar");
+        const auto view = [&] { // the part of the window the scroll bars leave
+            return QRect(0, 0, w->width() - (down->isVisible() ? down->width() : 0),
+                         w->height() - (across->isVisible() ? across->height() : 0));
+        };
         w->move(screenNamed(opensOn)->availableGeometry().topLeft()); // it then opens on that screen
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -67,7 +59,7 @@ private slots:
         if (!draggedTo.isEmpty()) {
             // Scrolled a little first: the controls come back to their places where the window fits.
             QTRY_VERIFY(w->windowHandle()->screen() != target);
-            across(w.get())->setValue(10);
+            across->setValue(10);
             w->move(area.topLeft() + QPoint(40, 30));
         }
         QTRY_COMPARE(w->windowHandle()->screen(), target);
@@ -75,10 +67,10 @@ private slots:
         const QSize designed(827, debug ? 651 : 568);
         if (fits) {
             QTRY_COMPARE(w->size(), designed);
-            QVERIFY(!across(w.get())->isVisible() && !down(w.get())->isVisible());
+            QVERIFY(!across->isVisible() && !down->isVisible());
         } else {
             QVERIFY(w->width() < designed.width() || w->height() < designed.height());
-            QVERIFY(across(w.get())->isVisible() || down(w.get())->isVisible());
+            QVERIFY(across->isVisible() || down->isVisible());
         }
 
         // It shows its top left corner at first; Tab brings the control it reaches into view.
@@ -86,7 +78,7 @@ private slots:
         QTest::keyClick(w->cmdExit, Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->cmdExit));
-        QVERIFY(viewOf(w.get()).contains(w->cmdExit->geometry()));
+        QVERIFY(view().contains(w->cmdExit->geometry()));
 
         // "Programming Kelvane" opens over the middle of the window (the port is closed: the run
         // ends at once, leaving it hidden where it was).
@@ -97,7 +89,7 @@ private slots:
         QVERIFY2(offCentre.manhattanLength() <= 2, QTest::toString(offCentre));
 
         // Scrolled to the end with the bars' arrows, as the operator would click them.
-        for (QScrollBar *const bar : {across(w.get()), down(w.get())}) {
+        for (QScrollBar *const bar : {across, down}) {
             const QPoint nearEnd = bar->orientation() == Qt::Horizontal
                                        ? QPoint(bar->width() - bar->height() / 2, bar->height() / 2)
                                        : QPoint(bar->width() / 2, bar->height() - bar->width() / 2);
@@ -107,7 +99,7 @@ private slots:
         }
         // The controls keep their designed places among themselves, and Exit shows whole.
         QCOMPARE(w->cmdExit->geometry().translated(scrolledBy(w.get())), twips(11040, 7800, 1215, 495));
-        QVERIFY(viewOf(w.get()).contains(w->cmdExit->geometry()));
+        QVERIFY(view().contains(w->cmdExit->geometry()));
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, w->cmdExit->geometry().center());
         QTRY_VERIFY(!w->isVisible());
         QVERIFY(folder.read(QStringLiteral("KelvaneProgrammer.ini")).contains("GameNumber0=1111"));
