@@ -12,13 +12,14 @@ namespace {
 
 enum FileAction { LoadLocation = 0, SaveLocation = 1, LoadDisclaimer = 2, SaveDisclaimer = 3 };
 
-QStringList errorLines(const frmKelvaneProgrammer &w) {
-    return w.statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^ERROR: "));
+// The log's lines of one kind.
+QStringList logLines(const frmKelvaneProgrammer &w, const QString &kind = "ERROR") {
+    return w.statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^" + kind + ": "));
 }
 
 // The log has one error line, and it names every part.
 bool oneErrorNaming(const frmKelvaneProgrammer &w, const QStringList &parts) {
-    const QStringList errors = errorLines(w);
+    const QStringList errors = logLines(w);
     return errors.size() == 1 && std::all_of(parts.begin(), parts.end(), [&errors](const QString &part) {
                return errors[0].contains(part);
            });
@@ -29,16 +30,35 @@ struct DialogSeen {
     QString title;
     QStringList types; // as the list shows them
     QString initialFile;
+    bool columnsWhole = false; // looked at only when asked for
 };
+
+// Qt's dialog opens with its Size, Type and Date Modified columns whole, for the entries it lists
+// (a file of 286 bytes, a date with two-digit month, day and hour) and inside the dialog.
+void checkColumnsWhole(const QFileDialog *dialog, bool *whole) {
+    const QTreeView *const tree = dialog->findChild<QTreeView *>("treeView");
+    const QAbstractItemView *const view = tree;
+    QVERIFY(tree && tree->isVisible());
+    QTRY_VERIFY(tree->model()->rowCount(tree->rootIndex()) >= 6);
+    const QHeaderView *const header = tree->header();
+    for (int column = 1; column <= 3; ++column) {
+        const QString name = header->model()->headerData(column, Qt::Horizontal).toString();
+        QTRY_VERIFY2(view->sizeHintForColumn(column) <= header->sectionSize(column), qPrintable(name));
+        QVERIFY2(header->sectionSizeHint(column) <= header->sectionSize(column), qPrintable(name));
+    }
+    QVERIFY2(header->sectionViewportPosition(3) + header->sectionSize(3) <= tree->viewport()->width(),
+             qPrintable(QString::number(dialog->width())));
+    *whole = true;
+}
 
 // Answers the next modal file dialog by typing fileName into it and accepting (an empty name
 // cancels).
-void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200) {
-    QTimer::singleShot(10, qApp, [fileName, seen, tries] {
+void answerFileDialog(const QString &fileName, DialogSeen *seen, bool lookAtColumns, int tries = 200) {
+    QTimer::singleShot(10, qApp, [fileName, seen, lookAtColumns, tries] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog) {
             if (tries > 0)
-                answerFileDialog(fileName, seen, tries - 1); // not shown yet
+                answerFileDialog(fileName, seen, lookAtColumns, tries - 1); // not shown yet
             return;
         }
         auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -48,6 +68,8 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200
                 seen->types << list->itemText(i);
         }
         seen->initialFile = dialog->directory().filePath(nameEdit ? nameEdit->text() : QString());
+        if (lookAtColumns)
+            checkColumnsWhole(dialog, &seen->columnsWhole);
         if (fileName.isEmpty() || !nameEdit)
             return dialog->reject();
         // As the operator types: into the focused name field, over the initial name.
@@ -57,6 +79,15 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, int tries = 200
         QTest::keyClicks(nameEdit, fileName);
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the name, as its button would
     });
+}
+
+// Clicks a file button and answers its dialog with fileName (empty: cancels it).
+DialogSeen chooseFile(const frmKelvaneProgrammer &w, int button, const QString &fileName,
+                      bool lookAtColumns = false) {
+    DialogSeen seen;
+    answerFileDialog(fileName, &seen, lookAtColumns);
+    QTest::mouseClick(w.cmdFileOps[button], Qt::LeftButton);
+    return seen;
 }
 
 } // namespace
@@ -84,7 +115,7 @@ private slots:
         QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Put location information here\r\n"));
         QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("Put disclaimer information here\r\n"));
         QCOMPARE(first->boxText(first->txtLocationInfo), QString("Put location information here\r\n"));
-        QVERIFY(errorLines(*first).isEmpty());
+        QVERIFY(logLines(*first).isEmpty());
 
         // The next start recreates only what is missing; the operator's files, even emptied, stay.
         QVERIFY(QFile::remove(folder.file("GreenStandardDisclaimer.txt")));
@@ -95,7 +126,7 @@ private slots:
         QCOMPARE(folder.read("MyLocation.txt"), QByteArray());
         QCOMPARE(folder.read("MyDisclaimer.txt"), QByteArray("edited"));
         QCOMPARE(second->boxText(second->txtLocationInfo), QString());
-        QVERIFY(errorLines(*second).isEmpty());
+        QVERIFY(logLines(*second).isEmpty());
     }
 
     void fileErrors_data() {
@@ -148,72 +179,38 @@ private slots:
                 << i << titles[i] << (i < 2 ? "MyLocation.txt" : "MyDisclaimer.txt");
     }
 
-    // Each file button's dialog: its title, the current file, and a type list that reads as the two
-    // descriptions. Cancelled, it changes nothing.
+    // Each file button's dialog: its title, the current file, a type list that reads as the two
+    // descriptions, and whole columns. Cancelled, it changes nothing.
     void dialogCancelled() {
         QFETCH(int, button);
         QFETCH(QString, file);
         ProgramFolder folder;
+        folder.write("wide.txt", QByteArray(286, 'x'));
+        QFile wide(folder.file("wide.txt"));
+        QVERIFY(wide.open(QIODevice::ReadWrite));
+        QVERIFY(wide.setFileTime(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)),
+                                 QFileDevice::FileModificationTime));
+        QVERIFY(QDir(folder.path()).mkdir("folder"));
         const auto w = openWindow(folder);
+        w->show();
         const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
         const QStringList files = QDir(folder.path()).entryList(QDir::Files);
-        DialogSeen seen;
-        answerFileDialog(QString(), &seen);
-        QTest::mouseClick(w->cmdFileOps[button], Qt::LeftButton);
+        const DialogSeen seen = chooseFile(*w, button, QString(), true);
         QTEST(seen.title, "title");
         QCOMPARE(seen.types, QStringList({"(*.txt)", "All Files"}));
         QCOMPARE(seen.initialFile, folder.file(file));
+        QVERIFY(seen.columnsWhole);
         QCOMPARE(w->boxText(w->txtDisclaimer), QString("Put disclaimer information here\r\n"));
         QCOMPARE(w->DisclaimerFileName, QDir::toNativeSeparators(folder.file("MyDisclaimer.txt")));
         QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), files);
     }
 
-    // Qt's dialog opens with its Size, Type and Date Modified columns whole, for the entries it lists
-    // (a file of 286 bytes, a date with two-digit month, day and hour) and inside the dialog.
-    void dialogColumnsWhole() {
-        ProgramFolder folder;
-        folder.write("wide.txt", QByteArray(286, 'x'));
-        {
-            QFile file(folder.file("wide.txt"));
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)),
-                                     QFileDevice::FileModificationTime));
-        }
-        QVERIFY(QDir(folder.path()).mkdir("folder"));
-        const auto w = openWindow(folder);
-        w->show();
-        bool checked = false;
-        QTimer::singleShot(10, w.get(), [&checked] {
-            QTRY_VERIFY(qobject_cast<QFileDialog *>(QApplication::activeModalWidget()));
-            auto *const dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            const auto cancel = qScopeGuard([dialog] { dialog->reject(); });
-            const QTreeView *const tree = dialog->findChild<QTreeView *>("treeView");
-            const QAbstractItemView *const view = tree;
-            QVERIFY(tree && tree->isVisible());
-            QTRY_VERIFY(tree->model()->rowCount(tree->rootIndex()) >= 6);
-            const QHeaderView *const header = tree->header();
-            for (int column = 1; column <= 3; ++column) {
-                const QString name = header->model()->headerData(column, Qt::Horizontal).toString();
-                QTRY_VERIFY2(view->sizeHintForColumn(column) <= header->sectionSize(column),
-                             qPrintable(name));
-                QVERIFY2(header->sectionSizeHint(column) <= header->sectionSize(column), qPrintable(name));
-            }
-            QVERIFY2(header->sectionViewportPosition(3) + header->sectionSize(3) <= tree->viewport()->width(),
-                     qPrintable(QString::number(dialog->width())));
-            checked = true;
-        });
-        QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
-        QVERIFY(checked);
-    }
-
     // A file chosen in the dialog becomes the box's file, in the window and in the settings.
     void filesThroughDialog() {
         ProgramFolder folder;
         const auto w = openWindow(folder);
-        DialogSeen seen;
-        answerFileDialog("StandardDisclaimer.txt", &seen);
-        QTest::mouseClick(w->cmdFileOps[LoadDisclaimer], Qt::LeftButton);
+        chooseFile(*w, LoadDisclaimer, "StandardDisclaimer.txt");
         const QString disclaimer = QDir::toNativeSeparators(folder.file("StandardDisclaimer.txt"));
         QCOMPARE(w->DisclaimerFileName, disclaimer);
         QCOMPARE(ProfileStringGet("Settings", "DisclaimerFileName", "<none>", folder.ini()), disclaimer);
@@ -221,11 +218,9 @@ private slots:
                     .endsWith("\r\n\r\nI______________________________________\r\n")); // last line kept
         QVERIFY(w->chkSend[4]->isChecked()); // a changed text is marked for sending
 
-        const QString text = QString::fromUtf8("Joe's Arcade\r\n\xE2\x82\xAC"
-                                               "1 Main St.\r\n");
+        const QString text = QString::fromUtf8("Joe's Arcade\r\n\u20AC1 Main St.\r\n");
         w->setBoxText(w->txtLocationInfo, text);
-        answerFileDialog("joes.txt", &seen);
-        QTest::mouseClick(w->cmdFileOps[SaveLocation], Qt::LeftButton);
+        chooseFile(*w, SaveLocation, "joes.txt");
         const QString chosen = QDir::toNativeSeparators(folder.file("joes.txt"));
         QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\x80"
                                                      "1 Main St.\r\n\r\n"));
@@ -280,14 +275,11 @@ private slots:
         if (kind == "changed")
             folder.write("MyLocation.txt", saved);
         const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
-        DialogSeen seen;
-        answerFileDialog(chosen, &seen);
         {
             const FileSizeLimit full(kind == "disk full" ? 10 : RLIM_INFINITY);
-            QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
+            QCOMPARE(chooseFile(*w, LoadLocation, chosen).title, QStringLiteral("Open Location Text"));
         }
-        QCOMPARE(seen.title, QStringLiteral("Open Location Text"));
-        QVERIFY2(error.isEmpty() ? errorLines(*w).isEmpty() : oneErrorNaming(*w, {error}),
+        QVERIFY2(error.isEmpty() ? logLines(*w).isEmpty() : oneErrorNaming(*w, {error}),
                  qPrintable(w->statusText()));
         QCOMPARE(folder.read("MyLocation.txt"), saved);
         QCOMPARE(w->LocationFileName, loaded ? QDir::toNativeSeparators(folder.file(chosen)) : bound);
@@ -298,8 +290,7 @@ private slots:
         }
         if (kind == "changed") {
             // As at closing: the second time, this window's text goes over the other one.
-            answerFileDialog(chosen, &seen);
-            QTest::mouseClick(w->cmdFileOps[LoadLocation], Qt::LeftButton);
+            chooseFile(*w, LoadLocation, chosen);
             QCOMPARE(folder.read("MyLocation.txt"), (text + "\r\n").toLatin1());
             QCOMPARE(w->LocationFileName, QDir::toNativeSeparators(folder.file(chosen)));
         }
@@ -387,7 +378,7 @@ private slots:
         const auto w = openWindow(folder);
         if (kind == "not readable")
             asUser.reset();
-        QVERIFY2(reason.isEmpty() ? errorLines(*w).isEmpty() : oneErrorNaming(*w, {path, reason}),
+        QVERIFY2(reason.isEmpty() ? logLines(*w).isEmpty() : oneErrorNaming(*w, {path, reason}),
                  qPrintable(w->statusText()));
         QTEST(w->boxText(w->txtLocationInfo), "text");
 
@@ -450,14 +441,14 @@ private slots:
                 const FileSizeLimit full(1000);
                 w->FileLoadSave(SaveLocation, w->LocationFileName);
             }
-            QCOMPARE(errorLines(*w).size(), 1);
+            QCOMPARE(logLines(*w).size(), 1);
             QCOMPARE(folder.read("MyLocation.txt"), before);
 
             w->setBoxText(w->txtLocationInfo, "Main St\r\n");
             w->txtGameNumber[0]->setText("4321");
             QVERIFY(w->close());
         }
-        QCOMPARE(errorLines(*w).size(), 1);
+        QCOMPARE(logLines(*w).size(), 1);
         QCOMPARE(folder.read("MyLocation.txt"), QByteArray("Main St\r\n\r\n"));
         QCOMPARE(ProfileStringGet("Settings", "GameNumber0", "<none>", folder.ini()), QString("4321"));
         // Nothing left over, and links stay links.
@@ -491,9 +482,7 @@ private slots:
             QString::fromUtf8(" caf\xC3\xA9 \xF0\x9F\x98\x80\xE2\x86\x92\n\xE2\x82\xAC"));
         box->paste();
         QCOMPARE(w->boxText(box), QString::fromUtf8("? caf\xC3\xA9 ??\r\n\xE2\x82\xAC"));
-        const QStringList warnings =
-            w->statusText().split(QLatin1String("\r\n")).filter(QRegularExpression("^WARNING: "));
-        QCOMPARE(warnings,
+        QCOMPARE(logLines(*w, "WARNING"),
                  QStringList({QString::fromUtf8("WARNING: \"\xE2\x86\x92\" (U+2192) has no Windows-1252 "
                                                 "byte and became \"?\""),
                               QString::fromUtf8("WARNING: \"\xF0\x9F\x98\x80\" (U+1F600), \"\xE2\x86\x92\" "
