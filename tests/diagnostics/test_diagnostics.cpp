@@ -5,10 +5,11 @@
 
 namespace {
 
-QString freeTextOf(const QByteArray &bytes) {
+// The bytes as the log shows them, each in the given form.
+QString formsOf(const QByteArray &bytes, QString (*form)(quint8)) {
     QString text;
     for (const char c : bytes)
-        text += freeText(quint8(c));
+        text += form(quint8(c));
     return text;
 }
 
@@ -106,11 +107,8 @@ private slots:
             const int n = count.toInt();
             const QByteArray data = rig.sim->memory().mid(address.toInt(nullptr, 16), n);
             QVERIFY(data.isEmpty() || (quint8(data[0]) != 0xA0 && quint8(data[0]) != 0xAB));
-            QString hex;
-            for (const char c : data)
-                hex += hexForm(quint8(c));
-            QCOMPARE(rig.log(),
-                     "<0xAE><0x00><0x00><0x00>  " + hex + "<0xAE><0x00><0x00><0x00> OK\r\n\r\n\r\n");
+            QCOMPARE(rig.log(), "<0xAE><0x00><0x00><0x00>  " + formsOf(data, hexForm) +
+                                    "<0xAE><0x00><0x00><0x00> OK\r\n\r\n\r\n");
             QCOMPARE(rig.w->ReplyBuffer[n], quint8(0xAE));
         }
         QTRY_COMPARE(rig.sim->frames().size(), 1);
@@ -135,7 +133,7 @@ private slots:
         rig.click(QStringLiteral("cmdTicket"));
         QCOMPARE(answering ? rig.log().left(reply.size()) : rig.log(), reply);
         QTRY_COMPARE_WITH_TIMEOUT(withoutClock(rig.log()),
-                                  withoutClock(reply + freeTextOf(rig.sim->auditTicket())), 10000);
+                                  withoutClock(reply + formsOf(rig.sim->auditTicket(), freeText)), 10000);
     }
 
     // A second click while a query waits neither clears the log nor disturbs the first query; a

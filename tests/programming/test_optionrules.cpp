@@ -14,10 +14,9 @@ std::unique_ptr<frmKelvaneProgrammer> open(const ProgramFolder &folder, quint8 o
 
 QList<int> boxes(const frmKelvaneProgrammer &w, bool (QCheckBox::*state)() const, bool wanted) {
     QList<int> found;
-    for (int i = 0; i < w.chkOptions.size(); ++i) {
+    for (int i = 0; i < w.chkOptions.size(); ++i)
         if ((w.chkOptions.at(i)->*state)() == wanted)
             found.append(i);
-    }
     return found;
 }
 

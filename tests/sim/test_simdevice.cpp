@@ -16,9 +16,7 @@
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
 
 // The programmer's end of a line to the device: 8N1, no flow control by default, as the programmer
 // opens it, read through the event loop so the device (in the same thread) runs.
@@ -64,6 +62,11 @@ class TestSimDevice : public QObject {
     std::unique_ptr<Line> line;
     QString link() const { return dir.filePath(QStringLiteral("COM1")); }
     static QString simProgram() { return QStringLiteral(KELVANE_SIM); }
+    // Runs kelvane-sim to its end: its exit code (-1: it did not end).
+    static int runSim(QProcess &process, const QStringList &arguments) {
+        process.start(simProgram(), arguments);
+        return process.waitForFinished(10000) ? process.exitCode() : -1;
+    }
 
     // A command byte, then its payload once the first reply came; returns the reply to the payload.
     QByteArray program(const QByteArray &command, const QByteArray &payload, int replyLen = 4) {
@@ -97,10 +100,8 @@ private slots:
         QTest::newRow("A0 audit ticket") << 0xA0 << 4 << 0;
         QTest::newRow("A1 date and time") << 0xA1 << 4 << 10;
         QTest::newRow("A2 options") << 0xA2 << 4 << 81;
-        QTest::newRow("A3 disclaimer 1") << 0xA3 << 4 << 256;
-        QTest::newRow("A4 disclaimer 2") << 0xA4 << 4 << 256;
-        QTest::newRow("A5 location 1") << 0xA5 << 4 << 256;
-        QTest::newRow("A6 location 2") << 0xA6 << 4 << 256;
+        for (const int textBlock : {0xA3, 0xA4, 0xA5, 0xA6}) // disclaimer 1 and 2, location 1 and 2
+            QTest::addRow("%X text block", textBlock) << textBlock << 4 << 256;
         QTest::newRow("A9 printer") << 0xA9 << 4 << 22;
         QTest::newRow("AA bonus") << 0xAA << 4 << 16;
         QTest::newRow("AB comm test") << 0xAB << 12 << 0;
@@ -202,15 +203,11 @@ private slots:
     // The kelvane-sim program.
     void helpAndABadOption() {
         QProcess process;
-        process.start(simProgram(), {QStringLiteral("--help")});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(runSim(process, {QStringLiteral("--help")}), 0);
         QVERIFY(process.readAllStandardOutput().contains("--fault"));
 
         QTemporaryDir folder;
-        process.start(simProgram(), {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 2);
+        QCOMPARE(runSim(process, {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()}), 2);
         QVERIFY(process.readAllStandardError().startsWith("kelvane-sim: "));
         QVERIFY(!QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink());
     }
@@ -221,14 +218,10 @@ private slots:
         const QString adapter = folder.filePath(QStringLiteral("COM1"));
         const QString file = folder.filePath(QStringLiteral("COM2"));
         QVERIFY(QFile::link(QStringLiteral("/dev/ttyUSB0"), adapter));
-        QFile plain(file);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
         for (const int port : {1, 2}) {
             QProcess process;
-            process.start(simProgram(), {QStringLiteral("--port"), QString::number(port), folder.path()});
-            QVERIFY(process.waitForFinished(10000));
-            QCOMPARE(process.exitCode(), 1);
+            QCOMPARE(runSim(process, {QStringLiteral("--port"), QString::number(port), folder.path()}), 1);
             const QByteArray error = process.readAllStandardError();
             QVERIFY2(error.contains("already exists and is not a link this simulated device made"), error);
         }

@@ -130,24 +130,23 @@ private slots:
     }
 
     void fileErrors_data() {
-        QTest::addColumn<int>("action");
+        QTest::addColumn<FileAction>("action");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        const auto row = [](const char *name, int action, const QString &file, const QString &text) {
-            QTest::newRow(name) << action << file << text;
-        };
         const QString kept = "kept\r\ntext";
-        row("load a missing file", LoadLocation, "missing.txt", kept);
-        row("load a missing file with a tab in its name", LoadLocation, "tab\there.txt", kept);
-        row("load a folder", LoadDisclaimer, "folder.txt", kept);
-        row("save into a missing folder", SaveLocation, "nowhere/loc.txt", kept);
-        row("save over a folder", SaveDisclaimer, "folder.txt", kept);
-        row("save when the disk fills up", SaveLocation, "MyLocation.txt", QString(200, u'x'));
+        QTest::newRow("load a missing file") << LoadLocation << "missing.txt" << kept;
+        QTest::newRow("load a missing file with a tab in its name")
+            << LoadLocation << "tab\there.txt" << kept;
+        QTest::newRow("load a folder") << LoadDisclaimer << "folder.txt" << kept;
+        QTest::newRow("save into a missing folder") << SaveLocation << "nowhere/loc.txt" << kept;
+        QTest::newRow("save over a folder") << SaveDisclaimer << "folder.txt" << kept;
+        QTest::newRow("save when the disk fills up")
+            << SaveLocation << "MyLocation.txt" << QString(200, u'x');
     }
 
     // The status log gets one line naming the file; the box and the file stay as they were.
     void fileErrors() {
-        QFETCH(int, action);
+        QFETCH(FileAction, action);
         QFETCH(QString, name);
         QFETCH(QString, text);
         ProgramFolder folder;
@@ -168,21 +167,19 @@ private slots:
         QVERIFY(!QFile::exists(folder.file("nowhere")));
     }
 
-    void dialogCancelled_data() {
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("title");
+    void dialogCancelled_data() { // named by the dialog's title
+        QTest::addColumn<FileAction>("button");
         QTest::addColumn<QString>("file"); // the dialog starts on
-        const QStringList titles = {"Open Location Text", "Save Location Text", "Open Disclaimer Text",
-                                    "Save Disclaimer Text"};
-        for (int i = 0; i < 4; ++i)
-            QTest::newRow(qPrintable(titles[i]))
-                << i << titles[i] << (i < 2 ? "MyLocation.txt" : "MyDisclaimer.txt");
+        QTest::newRow("Open Location Text") << LoadLocation << "MyLocation.txt";
+        QTest::newRow("Save Location Text") << SaveLocation << "MyLocation.txt";
+        QTest::newRow("Open Disclaimer Text") << LoadDisclaimer << "MyDisclaimer.txt";
+        QTest::newRow("Save Disclaimer Text") << SaveDisclaimer << "MyDisclaimer.txt";
     }
 
     // Each file button's dialog: its title, the current file, a type list that reads as the two
     // descriptions, and whole columns. Cancelled, it changes nothing.
     void dialogCancelled() {
-        QFETCH(int, button);
+        QFETCH(FileAction, button);
         QFETCH(QString, file);
         ProgramFolder folder;
         folder.write("wide.txt", QByteArray(286, 'x'));
@@ -196,7 +193,7 @@ private slots:
         const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
         const QStringList files = QDir(folder.path()).entryList(QDir::Files);
         const DialogSeen seen = chooseFile(*w, button, QString(), true);
-        QTEST(seen.title, "title");
+        QCOMPARE(seen.title, QString(QTest::currentDataTag()));
         QCOMPARE(seen.types, QStringList({"(*.txt)", "All Files"}));
         QCOMPARE(seen.initialFile, folder.file(file));
         QVERIFY(seen.columnsWhole);
