@@ -120,14 +120,14 @@ private slots:
             clockMatches = clockMatches || clock == dateTimePayload(t);
         QVERIFY2(clockMatches, clock.toHex(' ').constData());
         const QByteArray memory = rig.sim->memory();
-        QCOMPARE(
-            memory.mid(SimDevice::addrOptions, 81).toHex(' '),
-            (hex("0B") + QByteArray(20, '\0') + hex("34 12 CD AB 07 00 DE BC 00 00") + QByteArray(50, '\0'))
-                .toHex(' '));
-        QCOMPARE(memory.mid(SimDevice::addrPrinter, 22).toHex(' '),
-                 hex("0D 00 00 00 00 01 19 00 00 01 0E 00 00 01 14 00 00 00 00 00 00 01").toHex(' '));
-        QCOMPARE(memory.mid(SimDevice::addrBonus, 16).toHex(' '),
-                 hex("D2 04 00 00 00 E1 F5 05 73 00 00 00 00 00 00 00").toHex(' '));
+        const auto holds = [&memory](int address, const QByteArray &bytes) {
+            QCOMPARE(memory.mid(address, bytes.size()).toHex(' '), bytes.toHex(' '));
+        };
+        holds(SimDevice::addrOptions,
+              hex("0B") + QByteArray(20, '\0') + hex("34 12 CD AB 07 00 DE BC 00 00") + QByteArray(50, '\0'));
+        holds(SimDevice::addrPrinter,
+              hex("0D 00 00 00 00 01 19 00 00 01 0E 00 00 01 14 00 00 00 00 00 00 01"));
+        holds(SimDevice::addrBonus, hex("D2 04 00 00 00 E1 F5 05 73 00 00 00 00 00 00 00"));
         QCOMPARE(rig.sim->locationText(), "Kelvane Arcade\r" + QString(290, 'L'));
         QCOMPARE(memory.mid(SimDevice::addrDisclaimer, 256),
                  (QByteArray("Prizes \x80") + "5\rno cash value").leftJustified(256, '\0'));

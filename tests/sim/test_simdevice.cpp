@@ -200,8 +200,9 @@ private slots:
         QCOMPARE(QFileInfo(link()).symLinkTarget(), QStringLiteral("/dev/null"));
     }
 
-    // The kelvane-sim program.
-    void helpAndABadOption() {
+    // The kelvane-sim program: its help, a bad option, and an entry it did not make (a link to a real
+    // adapter, a file), which it neither replaces nor removes.
+    void helpBadOptionAndEntriesItDidNotMake() {
         QProcess process;
         QCOMPARE(runSim(process, {QStringLiteral("--help")}), 0);
         QVERIFY(process.readAllStandardOutput().contains("--fault"));
@@ -210,17 +211,12 @@ private slots:
         QCOMPARE(runSim(process, {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()}), 2);
         QVERIFY(process.readAllStandardError().startsWith("kelvane-sim: "));
         QVERIFY(!QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink());
-    }
 
-    // An entry it did not make (a link to a real adapter, a file) is neither replaced nor removed.
-    void refusesAnEntryItDidNotMake() {
-        QTemporaryDir folder;
         const QString adapter = folder.filePath(QStringLiteral("COM1"));
         const QString file = folder.filePath(QStringLiteral("COM2"));
         QVERIFY(QFile::link(QStringLiteral("/dev/ttyUSB0"), adapter));
         QVERIFY(QFile(file).open(QIODevice::WriteOnly));
         for (const int port : {1, 2}) {
-            QProcess process;
             QCOMPARE(runSim(process, {QStringLiteral("--port"), QString::number(port), folder.path()}), 1);
             const QByteArray error = process.readAllStandardError();
             QVERIFY2(error.contains("already exists and is not a link this simulated device made"), error);

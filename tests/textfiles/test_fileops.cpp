@@ -416,8 +416,6 @@ private slots:
             QVERIFY(QFile::link(filesAt + "/KelvaneProgrammer.ini", folder.ini()));
         }
         const auto w = openWindow(folder);
-        const QFile::Permissions readable =
-            QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
         if (kind == "sticky") {
             // Root's files that anyone may write, in a folder where anyone may add files.
             for (const QString &name : QDir(filesAt).entryList(QDir::Files))
@@ -428,7 +426,8 @@ private slots:
                 AsOrdinaryUser::own(QDir(filesAt).filePath(name));
             AsOrdinaryUser::own(filesAt);
             AsOrdinaryUser::own(folder.path());
-            QVERIFY(QFile::setPermissions(filesAt, readable));
+            QVERIFY(QFile::setPermissions(filesAt, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::ExeOther));
         }
         const QByteArray before = folder.read("MyLocation.txt");
         w->setBoxText(w->txtLocationInfo, QString(3000, u'x'));
