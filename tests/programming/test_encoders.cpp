@@ -124,7 +124,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, prepared);
         QFETCH(int, blocks);
-        QFETCH(int, notSent);
         QFETCH(QString, badChar);
         QString bad;
         const std::optional<TextBlocks> result = ::textBlocks(text, &bad);
@@ -133,7 +132,7 @@ private slots:
         if (!result)
             return;
         QCOMPARE(result->blocks.size(), blocks);
-        QCOMPARE(result->charactersNotSent, notSent);
+        QTEST(result->charactersNotSent, "notSent");
         for (int b = 0; b < blocks; ++b)
             QCOMPARE(result->blocks.at(b), prepared.mid(b * 256, 256).leftJustified(256, '\0'));
     }

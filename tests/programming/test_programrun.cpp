@@ -14,17 +14,19 @@ const int all = 6; // "All of the above" in the tables' lists of boxes
 const int fast = 115200;
 const QStringList pic18 = {"HardwareType=1", "CommBaudRate=1"};
 
+// The buttons whose commands only the PIC18F4520 answers.
+QList<QPushButton *> answering(const frmKelvaneProgrammer &w) {
+    return {w.cmdTestComm, w.cmdGetVersionNumber, w.cmdGetDIPSettings};
+}
+
 // Whatever happened, a run ends with every box unticked and available, and the command buttons
 // back: those only the PIC18F4520 answers follow the hardware type.
 bool idleAgain(const frmKelvaneProgrammer &w) {
     bool idle = !w.chkSendAll->isChecked();
     for (const QCheckBox *box : std::as_const(w.chkSend))
         idle = idle && !box->isChecked() && box->isEnabled();
-    for (const QPushButton *button : w.findChildren<QPushButton *>()) {
-        const bool answering =
-            button == w.cmdTestComm || button == w.cmdGetVersionNumber || button == w.cmdGetDIPSettings;
-        idle = idle && button->isEnabled() == (!answering || w.HardwareType >= 1);
-    }
+    for (QPushButton *button : w.findChildren<QPushButton *>())
+        idle = idle && button->isEnabled() == (!answering(w).contains(button) || w.HardwareType >= 1);
     return idle;
 }
 
@@ -209,8 +211,6 @@ private slots:
         rig.sim->setController(SimController::PIC16F877);
         for (const int box : {0, 2})
             rig.w->chkSend.at(box)->setChecked(true);
-        const QList<QPushButton *> answering = {rig.w->cmdTestComm, rig.w->cmdGetVersionNumber,
-                                                rig.w->cmdGetDIPSettings};
         bool stillRunning = false;
         bool buttonsOff = true;
         connect(
@@ -218,7 +218,7 @@ private slots:
             [&] {
                 stillRunning = rig.w->programmingWindow()->isVisible() && !rig.log().contains("Complete");
                 QTest::mouseClick(rig.w->optHardwareType[1], Qt::LeftButton);
-                for (const QPushButton *button : answering)
+                for (const QPushButton *button : answering(*rig.w))
                     buttonsOff = buttonsOff && !button->isEnabled();
             },
             Qt::SingleShotConnection);

@@ -337,7 +337,6 @@ private slots:
         row("folder", "it is a folder");
         row("pipe", "not a regular file");
         row("device", "not a regular file");
-        row("2 MB", "larger than 1 MiB", QByteArray(2 * 1024 * 1024, 'x'));
         row("1 MiB, one line", "", QByteArray(1024 * 1024 - 2, 'x') + "\r\n",
             QString(1024 * 1024 - 2, QLatin1Char('x')) + "\r\n");
         row("1 MiB and a byte", "larger than 1 MiB", QByteArray(1024 * 1024 + 1, 'x'));
@@ -496,8 +495,7 @@ private slots:
     // (with its mark) when changed; the device still gets Windows-1252.
     void utf8SavedAsUtf8() {
         ProgramFolder folder;
-        const QByteArray bytes = "\xEF\xBB\xBF"
-                                 "Caf\xC3\xA9 \xE2\x86\x92\r\n";
+        const QByteArray bytes = QByteArray("\xEF\xBB\xBF") + "Caf\xC3\xA9 \xE2\x86\x92\r\n";
         folder.write("MyLocation.txt", bytes);
         auto w = openWindow(folder);
         QCOMPARE(w->boxText(w->txtLocationInfo), QString::fromUtf8("Caf\xC3\xA9 ?\r\n"));
@@ -509,8 +507,7 @@ private slots:
         w = openWindow(folder);
         QTest::keyClicks(w->txtLocationInfo, "Bar");
         QVERIFY(w->close());
-        QCOMPARE(folder.read("MyLocation.txt"), QByteArray("\xEF\xBB\xBF"
-                                                           "BarCaf\xC3\xA9 ?\r\n\r\n"));
+        QCOMPARE(folder.read("MyLocation.txt"), bytes.left(3) + "BarCaf\xC3\xA9 ?\r\n\r\n"); // the mark kept
     }
 };
 
