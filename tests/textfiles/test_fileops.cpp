@@ -219,8 +219,7 @@ private slots:
         w->setBoxText(w->txtLocationInfo, text);
         chooseFile(*w, SaveLocation, "joes.txt");
         const QString chosen = QDir::toNativeSeparators(folder.file("joes.txt"));
-        QCOMPARE(folder.read("joes.txt"), QByteArray("Joe's Arcade\r\n\x80"
-                                                     "1 Main St.\r\n\r\n"));
+        QCOMPARE(folder.read("joes.txt"), "Joe's Arcade\r\n\x80" + QByteArray("1 Main St.\r\n\r\n"));
         QCOMPARE(w->LocationFileName, chosen);
         QCOMPARE(ProfileStringGet("Settings", "LocationFileName", "<none>", folder.ini()), chosen);
         QCOMPARE(w->boxText(w->txtLocationInfo), text); // a save leaves the box as it is
@@ -238,27 +237,22 @@ private slots:
     // it cannot be, or that file changed on disk meanwhile, nothing is loaded. A load that fails
     // leaves the box on its old file.
     void loadKeepsEdit_data() {
-        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("chosen");   // in the dialog; empty: cancelled
         QTest::addColumn<QString>("error");    // in the one error line; empty: none
         QTest::addColumn<QByteArray>("saved"); // MyLocation.txt afterwards
         QTest::addColumn<bool>("loaded");
         const QByteArray edited = "Joe's Put location information here\r\n\r\n";
         const QByteArray before = "Put location information here\r\n";
-        const auto row = [](const char *name, const char *kind, const char *chosen, const char *error,
-                            const QByteArray &saved, bool loaded) {
-            QTest::newRow(name) << QString(kind) << QString(chosen) << QString(error) << saved << loaded;
-        };
-        row("saved first", "", "StandardDisclaimer.txt", "", edited, true);
-        row("cancelled", "", "", "", before, false);
-        row("save fails", "disk full", "StandardDisclaimer.txt", "disk full", before, false);
-        row("load fails", "", "big.txt", "larger than 1 MiB", edited, false);
-        row("file changed on disk", "changed", "StandardDisclaimer.txt", "changed on disk", "elsewhere\r\n",
-            false);
+        const QString standard = "StandardDisclaimer.txt";
+        QTest::newRow("saved first") << standard << "" << edited << true;
+        QTest::newRow("cancelled") << QString() << QString() << before << false;
+        QTest::newRow("save fails") << standard << "disk full" << before << false;
+        QTest::newRow("load fails") << QString("big.txt") << "larger than 1 MiB" << edited << false;
+        QTest::newRow("file changed on disk")
+            << standard << "changed on disk" << QByteArray("elsewhere\r\n") << false;
     }
 
     void loadKeepsEdit() {
-        QFETCH(QString, kind);
         QFETCH(QString, chosen);
         QFETCH(QString, error);
         QFETCH(QByteArray, saved);
@@ -269,11 +263,11 @@ private slots:
         const QString bound = w->LocationFileName;
         QTest::keyClicks(w->txtLocationInfo, "Joe's ");
         const QString text = w->boxText(w->txtLocationInfo);
-        if (kind == "changed")
+        if (error == "changed on disk")
             folder.write("MyLocation.txt", saved);
         const QByteArray settingsBefore = folder.read("KelvaneProgrammer.ini");
         {
-            const FileSizeLimit full(kind == "disk full" ? 10 : RLIM_INFINITY);
+            const FileSizeLimit full(error == "disk full" ? 10 : RLIM_INFINITY);
             QCOMPARE(chooseFile(*w, LoadLocation, chosen).title, QStringLiteral("Open Location Text"));
         }
         QVERIFY2(error.isEmpty() ? logLines(*w).isEmpty() : oneErrorNaming(*w, {error}),
@@ -285,7 +279,7 @@ private slots:
             QCOMPARE(w->boxText(w->txtLocationInfo), text);
             QCOMPARE(folder.read("KelvaneProgrammer.ini"), settingsBefore);
         }
-        if (kind == "changed") {
+        if (error == "changed on disk") {
             // As at closing: the second time, this window's text goes over the other one.
             chooseFile(*w, LoadLocation, chosen);
             QCOMPARE(folder.read("MyLocation.txt"), (text + "\r\n").toLatin1());
@@ -323,14 +317,13 @@ private slots:
     // What start-up makes of the location file, and what shut-down then does with it: a text that
     // did not load, or that is still as loaded, is not written back.
     void oddFilesAtStart_data() {
-        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");   // of the one error line; empty: none
         QTest::addColumn<QByteArray>("bytes"); // in the file; empty: no file written
         QTest::addColumn<QString>("text");     // in the box after start-up
         QTest::addColumn<QString>("typed");    // then typed into the box
         const auto row = [](const char *kind, const char *reason, const QByteArray &bytes = {},
                             const QString &text = {}, const QString &typed = {}) {
-            QTest::newRow(kind) << kind << reason << bytes << text << typed;
+            QTest::newRow(kind) << reason << bytes << text << typed; // the row's name says what the file is
         };
         row("missing", "No such file");
         row("missing, then typed: saved", "No such file", {}, "", "Joe");
@@ -346,7 +339,7 @@ private slots:
     }
 
     void oddFilesAtStart() {
-        QFETCH(QString, kind);
+        const QString kind = QTest::currentDataTag();
         QFETCH(QString, reason);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, typed);
