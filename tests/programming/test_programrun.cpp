@@ -91,8 +91,7 @@ private slots:
             QVERIFY(box->isChecked() && !box->isEnabled());
 
         // While the device takes each frame the command buttons are blocked and the small window shows;
-        // the focus rests on the window itself, never on a list or an option button an arrow key would
-        // change.
+        // the focus rests on the window, never on a list or option button an arrow key would change.
         bool blocked = true;
         const QMetaObject::Connection watch =
             connect(rig.sim.get(), &SimDevice::frameReceived, rig.w.get(), [&] {
@@ -234,9 +233,8 @@ private slots:
         QCOMPARE(rig.log(), QStringLiteral("Programming...\r\nComplete\r\n"));
     }
 
-    // Enter held down on Program: the first press runs the program once. The keyboard's repeats, sent
-    // to wherever the focus is while the run waits and after it has come back to Program, press
-    // nothing and type nothing.
+    // Enter held down on Program runs the program once: the keyboard's repeats, sent to wherever the
+    // focus is while the run waits and after it is back on Program, press and type nothing.
     void heldEnterRunsOnce() {
         LinkRig rig;
         rig.open(pic18, 300, fast);

@@ -18,15 +18,14 @@ namespace {
 
 const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
 
-// The programmer's end of a line to the device: 8N1, no flow control by default, as the programmer
-// opens it, read through the event loop so the device (in the same thread) runs.
+// The programmer's end of a line to the device: 9600 baud 8N1, no flow control (QSerialPort's defaults),
+// as the programmer opens it, read through the event loop so the device (in the same thread) runs.
 struct Line {
     QSerialPort port;
     QByteArray received;
 
-    bool open(const QString &path, qint32 baud = 9600) {
+    bool open(const QString &path) {
         port.setPortName(path);
-        port.setBaudRate(baud);
         return port.open(QIODevice::ReadWrite);
     }
     void write(const QByteArray &bytes) {

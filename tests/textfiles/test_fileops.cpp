@@ -51,8 +51,7 @@ void checkColumnsWhole(const QFileDialog *dialog, bool *whole) {
     *whole = true;
 }
 
-// Answers the next modal file dialog by typing fileName into it and accepting (an empty name
-// cancels).
+// Answers the next modal file dialog: types fileName into it and accepts (an empty name cancels).
 void answerFileDialog(const QString &fileName, DialogSeen *seen, bool lookAtColumns, int tries = 200) {
     QTimer::singleShot(10, qApp, [fileName, seen, lookAtColumns, tries] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -63,10 +62,9 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, bool lookAtColu
         }
         auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         seen->title = dialog->windowTitle();
-        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+        if (const auto *list = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
             for (int i = 0; i < list->count(); ++i)
                 seen->types << list->itemText(i);
-        }
         seen->initialFile = dialog->directory().filePath(nameEdit ? nameEdit->text() : QString());
         if (lookAtColumns)
             checkColumnsWhole(dialog, &seen->columnsWhole);
@@ -384,10 +382,9 @@ private slots:
         }
     }
 
-    // Files the program may write where it cannot replace them: in a folder that refuses new files,
-    // behind links into such a folder, or another user's files in a sticky folder (the rename is
-    // refused). The saves write the files in place, and a save that fails there puts the old
-    // contents back.
+    // Files the program cannot replace, in a folder that refuses new files, behind links into one, or
+    // another user's in a sticky folder (the rename is refused): the saves write the files in place,
+    // and a save that fails there puts the old contents back.
     void folderRefusesNewFiles_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("folder refuses new files") << "read-only";
