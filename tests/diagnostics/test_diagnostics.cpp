@@ -57,7 +57,6 @@ private slots:
     void query() {
         QFETCH(QString, button);
         QFETCH(QString, fault);
-        QFETCH(QString, log);
         LinkRig rig;
         openWithText(rig);
         rig.sim->setVersion(40000);
@@ -66,7 +65,7 @@ private slots:
         if (!fault.isEmpty())
             rig.fault(fault);
         rig.click(button);
-        QCOMPARE(rig.log(), log);
+        QTEST(rig.log(), "log");
     }
 
     // Input the device cannot take gets one line saying what is accepted, and nothing is sent.
@@ -93,14 +92,13 @@ private slots:
         QFETCH(QString, address);
         QFETCH(QString, count);
         QFETCH(QByteArray, payload);
-        QFETCH(QString, line);
         LinkRig rig;
         openWithText(rig, LinkRig::awaitingReplies(), 2000); // 256 bytes take 270 ms at 9600 baud
         rig.w->txtDumpMemAddr->setText(address);
         rig.w->txtDumpMemCnt->setText(count);
         rig.click(QStringLiteral("cmdDumpMemory"));
         if (payload.isEmpty()) {
-            QCOMPARE(rig.log(), line);
+            QTEST(rig.log(), "line");
             // The device's next frame is the next command: the dump never went out.
             QCOMPARE(rig.w->CommandSend(0xAC, QByteArray(), true, 6, 4), qint16(0));
         } else {

@@ -229,10 +229,8 @@ private slots:
         const QString link = folder.filePath(QStringLiteral("COM3"));
         QProcess process;
         process.start(simProgram(),
-                      QStringLiteral("--port 3 --version 4.25 --dip 0102a0ff --serial 77 --baud 115200 "
-                                     "--fault stray:AD:0:1 --frames")
-                              .split(' ')
-                          << folder.path());
+                      {"--port", "3", "--version", "4.25", "--dip", "0102a0ff", "--serial", "77", "--baud",
+                       "115200", "--fault", "stray:AD:0:1", "--frames", folder.path()});
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("published at"), 10000);
         QVERIFY(output.contains(link.toLocal8Bit()));
