@@ -60,10 +60,9 @@ class TestSimDevice : public QObject {
     std::unique_ptr<SimDevice> sim;
     std::unique_ptr<Line> line;
     QString link() const { return dir.filePath(QStringLiteral("COM1")); }
-    static QString simProgram() { return QStringLiteral(KELVANE_SIM); }
     // Runs kelvane-sim to its end: its exit code (-1: it did not end).
     static int runSim(QProcess &process, const QStringList &arguments) {
-        process.start(simProgram(), arguments);
+        process.start(QStringLiteral(KELVANE_SIM), arguments);
         return process.waitForFinished(10000) ? process.exitCode() : -1;
     }
 
@@ -228,7 +227,7 @@ private slots:
         QTemporaryDir folder;
         const QString link = folder.filePath(QStringLiteral("COM3"));
         QProcess process;
-        process.start(simProgram(),
+        process.start(QStringLiteral(KELVANE_SIM),
                       {"--port", "3", "--version", "4.25", "--dip", "0102a0ff", "--serial", "77", "--baud",
                        "115200", "--fault", "stray:AD:0:1", "--frames", folder.path()});
         QByteArray output;

@@ -20,9 +20,8 @@ QStringList logLines(const frmKelvaneProgrammer &w, const QString &kind = "ERROR
 // The log has one error line, and it names every part.
 bool oneErrorNaming(const frmKelvaneProgrammer &w, const QStringList &parts) {
     const QStringList errors = logLines(w);
-    return errors.size() == 1 && std::all_of(parts.begin(), parts.end(), [&errors](const QString &part) {
-               return errors[0].contains(part);
-           });
+    const auto named = [&errors](const QString &part) { return errors[0].contains(part); };
+    return errors.size() == 1 && std::all_of(parts.begin(), parts.end(), named);
 }
 
 // What the next file dialog showed (empty title: no dialog came).
@@ -79,11 +78,10 @@ void answerFileDialog(const QString &fileName, DialogSeen *seen, bool lookAtColu
     });
 }
 
-// Clicks a file button and answers its dialog with fileName (empty: cancels it).
-DialogSeen chooseFile(const frmKelvaneProgrammer &w, int button, const QString &fileName,
-                      bool lookAtColumns = false) {
+// Clicks a file button and answers its dialog with the file name (empty: cancels it).
+DialogSeen chooseFile(const frmKelvaneProgrammer &w, int button, const QString &name, bool columns = false) {
     DialogSeen seen;
-    answerFileDialog(fileName, &seen, lookAtColumns);
+    answerFileDialog(name, &seen, columns);
     QTest::mouseClick(w.cmdFileOps[button], Qt::LeftButton);
     return seen;
 }
