@@ -65,8 +65,7 @@ private slots:
         QCOMPARE(completed, expected > 0 && stored == expected);
         QCOMPARE(index, qint16(stored));
         QCOMPARE(left, qint16(expected - stored));
-        QByteArray after(256, '\0');
-        after.replace(0, stored, data.left(stored));
+        QByteArray after = data.left(stored).leftJustified(256, '\0');
         after[200] = char(0x77);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer), 256), after);
     }

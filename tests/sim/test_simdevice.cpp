@@ -16,19 +16,16 @@
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
+const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
 
-// The programmer's end of a line to the device: 8N1, no flow control by default, as the programmer
-// opens it, read through the event loop so the device (in the same thread) runs.
+// The programmer's end of a line to the device: 9600 baud 8N1, no flow control (QSerialPort's defaults),
+// as the programmer opens it, read through the event loop so the device (in the same thread) runs.
 struct Line {
     QSerialPort port;
     QByteArray received;
 
-    bool open(const QString &path, qint32 baud = 9600) {
+    bool open(const QString &path) {
         port.setPortName(path);
-        port.setBaudRate(baud);
         return port.open(QIODevice::ReadWrite);
     }
     void write(const QByteArray &bytes) {
@@ -63,7 +60,11 @@ class TestSimDevice : public QObject {
     std::unique_ptr<SimDevice> sim;
     std::unique_ptr<Line> line;
     QString link() const { return dir.filePath(QStringLiteral("COM1")); }
-    static QString simProgram() { return QStringLiteral(KELVANE_SIM); }
+    // Runs kelvane-sim to its end: its exit code (-1: it did not end).
+    static int runSim(QProcess &process, const QStringList &arguments) {
+        process.start(QStringLiteral(KELVANE_SIM), arguments);
+        return process.waitForFinished(10000) ? process.exitCode() : -1;
+    }
 
     // A command byte, then its payload once the first reply came; returns the reply to the payload.
     QByteArray program(const QByteArray &command, const QByteArray &payload, int replyLen = 4) {
@@ -97,10 +98,8 @@ private slots:
         QTest::newRow("A0 audit ticket") << 0xA0 << 4 << 0;
         QTest::newRow("A1 date and time") << 0xA1 << 4 << 10;
         QTest::newRow("A2 options") << 0xA2 << 4 << 81;
-        QTest::newRow("A3 disclaimer 1") << 0xA3 << 4 << 256;
-        QTest::newRow("A4 disclaimer 2") << 0xA4 << 4 << 256;
-        QTest::newRow("A5 location 1") << 0xA5 << 4 << 256;
-        QTest::newRow("A6 location 2") << 0xA6 << 4 << 256;
+        for (const int textBlock : {0xA3, 0xA4, 0xA5, 0xA6}) // disclaimer 1 and 2, location 1 and 2
+            QTest::addRow("%X text block", textBlock) << textBlock << 4 << 256;
         QTest::newRow("A9 printer") << 0xA9 << 4 << 22;
         QTest::newRow("AA bonus") << 0xAA << 4 << 16;
         QTest::newRow("AB comm test") << 0xAB << 12 << 0;
@@ -199,36 +198,24 @@ private slots:
         QCOMPARE(QFileInfo(link()).symLinkTarget(), QStringLiteral("/dev/null"));
     }
 
-    // The kelvane-sim program.
-    void helpAndABadOption() {
+    // The kelvane-sim program: its help, a bad option, and an entry it did not make (a link to a real
+    // adapter, a file), which it neither replaces nor removes.
+    void helpBadOptionAndEntriesItDidNotMake() {
         QProcess process;
-        process.start(simProgram(), {QStringLiteral("--help")});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(runSim(process, {QStringLiteral("--help")}), 0);
         QVERIFY(process.readAllStandardOutput().contains("--fault"));
 
         QTemporaryDir folder;
-        process.start(simProgram(), {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()});
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 2);
+        QCOMPARE(runSim(process, {QStringLiteral("--fault"), QStringLiteral("explode"), folder.path()}), 2);
         QVERIFY(process.readAllStandardError().startsWith("kelvane-sim: "));
         QVERIFY(!QFileInfo(folder.filePath(QStringLiteral("COM1"))).isSymLink());
-    }
 
-    // An entry it did not make (a link to a real adapter, a file) is neither replaced nor removed.
-    void refusesAnEntryItDidNotMake() {
-        QTemporaryDir folder;
         const QString adapter = folder.filePath(QStringLiteral("COM1"));
         const QString file = folder.filePath(QStringLiteral("COM2"));
         QVERIFY(QFile::link(QStringLiteral("/dev/ttyUSB0"), adapter));
-        QFile plain(file);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
         for (const int port : {1, 2}) {
-            QProcess process;
-            process.start(simProgram(), {QStringLiteral("--port"), QString::number(port), folder.path()});
-            QVERIFY(process.waitForFinished(10000));
-            QCOMPARE(process.exitCode(), 1);
+            QCOMPARE(runSim(process, {QStringLiteral("--port"), QString::number(port), folder.path()}), 1);
             const QByteArray error = process.readAllStandardError();
             QVERIFY2(error.contains("already exists and is not a link this simulated device made"), error);
         }
@@ -240,11 +227,9 @@ private slots:
         QTemporaryDir folder;
         const QString link = folder.filePath(QStringLiteral("COM3"));
         QProcess process;
-        process.start(simProgram(),
-                      QStringLiteral("--port 3 --version 4.25 --dip 0102a0ff --serial 77 --baud 115200 "
-                                     "--fault stray:AD:0:1 --frames")
-                              .split(' ')
-                          << folder.path());
+        process.start(QStringLiteral(KELVANE_SIM),
+                      {"--port", "3", "--version", "4.25", "--dip", "0102a0ff", "--serial", "77", "--baud",
+                       "115200", "--fault", "stray:AD:0:1", "--frames", folder.path()});
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("published at"), 10000);
         QVERIFY(output.contains(link.toLocal8Bit()));
